@@ -1,0 +1,17 @@
+// Recognising a hotlap file and printing its information block.
+#pragma once
+
+#include "hotlap_layout.hpp"
+#include "text_sink.hpp"
+
+enum class Recognition { accepted, rejected };
+
+// Accepts a file that carries the signature, is not of the excluded format and
+// is long enough for the whole report; otherwise prints the rejection message.
+[[nodiscard]] Recognition recognise(const hotlap::Reader& file, TextSink& out);
+
+// The rejection message, for files refused before they are loaded.
+void print_not_a_hotlap(TextSink& out);
+
+// Version, player, car, track and weather of an accepted file.
+void print_file_info(const hotlap::Reader& file, TextSink& out);

@@ -1,0 +1,95 @@
+// The fields of a hotlap (QDP) file that the dumper reads, declared once, and
+// the bounds-checked little-endian reader that every section goes through.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace hotlap {
+
+// Where a field lives. The width follows from the type, except for text.
+struct RealField { // IEEE-754 single precision, little-endian
+    std::size_t offset;
+};
+struct ByteField { // unsigned 8-bit
+    std::size_t offset;
+};
+struct SignedByteField { // two's complement 8-bit
+    std::size_t offset;
+};
+struct TextField { // no terminator: every byte belongs to the field
+    std::size_t offset;
+    std::size_t width;
+};
+struct RealArrayField { // `count` reals, one every 4 bytes
+    std::size_t offset;
+    std::size_t count;
+};
+struct RecordArray { // `count` records of `size` bytes, back to back
+    std::size_t offset;
+    std::size_t size;
+    std::size_t count;
+};
+
+inline constexpr std::size_t real_width = 4;
+
+// Offsets from the start of the file.
+namespace layout {
+inline constexpr TextField signature{0, 6};
+inline constexpr std::string_view signature_text = "ZKVQDP"; // K before V, unlike the tag
+inline constexpr ByteField format{15};
+inline constexpr std::uint8_t format_not_hotlap = 1;
+inline constexpr TextField track{24, 4};
+inline constexpr TextField player{32, 32};
+inline constexpr TextField car{64, 32};
+inline constexpr TextField weather{144, 16};
+inline constexpr TextField version{160, 8};
+inline constexpr RealField rear_anti_roll{196};  // N/m
+inline constexpr RealField front_anti_roll{200}; // N/m
+inline constexpr RealField final_drive{204};
+inline constexpr SignedByteField gear_count{208};
+inline constexpr RealArrayField gear_ratios{212, 6};
+inline constexpr RecordArray wheel_blocks{512, 128, 4};
+
+// A complete report reads up to the last byte of the last wheel block.
+inline constexpr std::size_t extent = wheel_blocks.offset + wheel_blocks.size * wheel_blocks.count;
+// The writer counts a file's length in a signed 32-bit number.
+inline constexpr std::uint64_t max_length = 0x7fff'ffff;
+} // namespace layout
+
+// Offsets from the start of a wheel block.
+namespace wheel {
+inline constexpr RealField longitudinal_offset{4}; // >= 0 on a front wheel
+inline constexpr RealField motion_range{20};       // m
+inline constexpr ByteField compound_code{29};      // second byte of the tyre word
+inline constexpr RealField spring_stiffness{32};   // N/m
+inline constexpr RealField bump_damping{36};       // Ns/m
+inline constexpr RealField rebound_damping{40};    // Ns/m
+inline constexpr RealField brake_torque{44};       // Nm
+} // namespace wheel
+
+// Reads typed fields from a byte buffer it does not own. A field that does not
+// lie wholly inside the buffer reads as zero (text and records as empty), so
+// no read can ever reach past the end.
+class Reader {
+public:
+    explicit Reader(std::span<const std::byte> bytes) : bytes_(bytes) {}
+
+    [[nodiscard]] std::size_t size() const { return bytes_.size(); }
+
+    [[nodiscard]] float real(RealField field) const;
+    [[nodiscard]] float real(RealArrayField array, std::size_t index) const;
+    [[nodiscard]] std::uint8_t byte(ByteField field) const;
+    [[nodiscard]] std::int8_t signed_byte(SignedByteField field) const;
+    [[nodiscard]] std::span<const std::byte> text(TextField field) const;
+    [[nodiscard]] Reader record(RecordArray array, std::size_t index) const;
+
+private:
+    [[nodiscard]] std::span<const std::byte> bytes_at(std::size_t offset, std::size_t width) const;
+
+    std::span<const std::byte> bytes_;
+};
+
+} // namespace hotlap

@@ -1,0 +1,157 @@
+#include "platform.hpp"
+
+#include <array>
+#include <csignal>
+#include <cstdlib>
+#include <string>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <cerrno>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+
+namespace {
+
+bool is_blank(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+#ifndef _WIN32
+// The terminal's settings while the pause has changed them, so that a signal
+// can put them back before the tool ends.
+termios saved_terminal{};
+
+extern "C" void restore_terminal_and_end(int signal_number) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
+    // The handler was reset on entry: raising again ends the process as usual.
+    std::raise(signal_number);
+}
+
+constexpr std::array stop_signals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+#endif
+
+} // namespace
+
+std::optional<std::filesystem::path> file_name_argument(int argc, char* argv[]) {
+    if (argc < 2) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(argv[1]);
+}
+
+std::optional<std::filesystem::path> read_file_name() {
+    int c = std::getchar();
+    while (c != EOF && is_blank(c)) {
+        c = std::getchar();
+    }
+    if (c == EOF) {
+        return std::nullopt;
+    }
+    std::string word;
+    for (; c != EOF && !is_blank(c); c = std::getchar()) {
+        word.push_back(static_cast<char>(c));
+    }
+    return std::filesystem::path(word);
+}
+
+std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {
+#ifdef _WIN32
+    std::FILE* file = _wfopen(name.c_str(), L"rb");
+#else
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+#endif
+    if (file == nullptr) {
+        return std::nullopt;
+    }
+    InputFile opened{file};
+#ifndef _WIN32
+    // A directory opens for reading here, unlike on Windows; it is no file.
+    struct stat status {};
+    if (fstat(fileno(file), &status) != 0 || S_ISDIR(status.st_mode)) {
+        return std::nullopt;
+    }
+#endif
+    // The tool reads the file in one piece; a stream buffer would only add a copy.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    return opened;
+}
+
+std::optional<std::uint64_t> InputFile::length() {
+#ifdef _WIN32
+    const bool at_end = _fseeki64(file_.get(), 0, SEEK_END) == 0;
+    const auto position = at_end ? _ftelli64(file_.get()) : -1;
+#else
+    const bool at_end = fseeko(file_.get(), 0, SEEK_END) == 0;
+    const auto position = at_end ? ftello(file_.get()) : -1;
+#endif
+    if (position < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(position);
+}
+
+bool InputFile::read_whole(std::span<std::byte> buffer) {
+    if (std::fseek(file_.get(), 0, SEEK_SET) != 0) {
+        return false;
+    }
+    while (!buffer.empty()) {
+        const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file_.get());
+        if (got == 0) {
+            return false;
+        }
+        buffer = buffer.subspan(got);
+    }
+    return true;
+}
+
+void pause() {
+    std::fflush(stdout);
+#ifdef _WIN32
+    // The command interpreter prints its own prompt and waits for a key.
+    [[maybe_unused]] const int ignored = std::system("PAUSE");
+#else
+    // There is no PAUSE command here. Wait only where a person can answer:
+    // scripts, pipes and redirected output go on at once.
+    if (isatty(STDIN_FILENO) == 0 || isatty(STDOUT_FILENO) == 0 ||
+        tcgetattr(STDIN_FILENO, &saved_terminal) != 0) {
+        return;
+    }
+    std::fputs("Press any key to continue . . . ", stdout);
+    std::fflush(stdout);
+
+    struct sigaction on_stop {};
+    on_stop.sa_handler = restore_terminal_and_end;
+    on_stop.sa_flags = SA_RESETHAND;
+    sigemptyset(&on_stop.sa_mask);
+    std::array<struct sigaction, stop_signals.size()> previous{};
+    for (std::size_t i = 0; i < stop_signals.size(); ++i) {
+        sigaction(stop_signals[i], &on_stop, &previous[i]);
+    }
+
+    termios single_key = saved_terminal;
+    single_key.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    single_key.c_cc[VMIN] = 1;
+    single_key.c_cc[VTIME] = 0;
+    tcsetattr(STDIN_FILENO, TCSANOW, &single_key);
+    char key = 0;
+    while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+    }
+    // Flushing drops the rest of a multi-byte key (an arrow, say), which the
+    // shell would otherwise receive as typed input.
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_terminal);
+
+    for (std::size_t i = 0; i < stop_signals.size(); ++i) {
+        sigaction(stop_signals[i], &previous[i], nullptr);
+    }
+    std::fputs("\n", stdout);
+    std::fflush(stdout);
+#endif
+}
+
+} // namespace platform

@@ -1,0 +1,35 @@
+// The car setup: suspension and tyres per axle, brakes, gearbox, final drive.
+#pragma once
+
+#include "hotlap_layout.hpp"
+#include "text_sink.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+enum class ReportOutcome { done, front_rear_undecidable };
+
+// Which wheel blocks stand for the front and the rear axle.
+struct Axles {
+    std::size_t front;
+    std::size_t rear;
+};
+
+// The last block with a longitudinal offset of zero or more is the front, the
+// last with a negative (or not-a-number) offset the rear; nothing when all
+// four blocks fall on one side.
+[[nodiscard]] std::optional<Axles> select_axles(const hotlap::Reader& file);
+
+struct BrakeFigures {
+    std::int32_t max_per_wheel; // Nm
+    std::int32_t front_balance; // percent
+};
+
+// The brake lines' figures, with the writer's arithmetic: double precision,
+// the front share rounded once to single precision, then truncated.
+[[nodiscard]] BrakeFigures brake_figures(float front_torque, float rear_torque);
+
+// Prints the report of an accepted file, or only the error message when the
+// axles cannot be told apart.
+[[nodiscard]] ReportOutcome print_setup_report(const hotlap::Reader& file, TextSink& out);

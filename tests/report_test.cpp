@@ -1,0 +1,229 @@
+// The sections on files made in memory: recognition, the information block,
+// axle selection, brakes, tyres and gearbox.
+#include "file_info.hpp"
+#include "hotlap_builder.hpp"
+#include "setup_report.hpp"
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace std::string_literals;
+
+class StringSink final : public TextSink {
+public:
+    void write(std::string_view text) override { collected.append(text); }
+    std::string collected;
+};
+
+struct Dump {
+    std::string text;
+    std::optional<ReportOutcome> outcome; // nothing when the file was rejected
+};
+
+// What the tool prints after the size line.
+Dump dump(const std::vector<std::byte>& bytes) {
+    const hotlap::Reader file{bytes};
+    Dump result;
+    StringSink out;
+    if (recognise(file, out) == Recognition::accepted) {
+        print_file_info(file, out);
+        result.outcome = print_setup_report(file, out);
+    }
+    result.text = out.collected;
+    return result;
+}
+
+// The lines of one section, from its heading to the next blank line.
+std::string section(const std::string& text, const std::string& heading) {
+    const auto start = text.find(heading);
+    return start == std::string::npos ? "" : text.substr(start, text.find("\n\n", start) - start);
+}
+
+TEST(Recognise, NeedsSignatureFormatAndLength) {
+    struct Case {
+        const char* what;
+        std::string signature;
+        std::uint8_t format;
+        std::size_t length;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"valid", "ZKVQDP", 0, 1024, true},
+        {"other format byte", "ZKVQDP", 2, 1024, true},
+        {"excluded format", "ZKVQDP", 1, 1024, false},
+        {"the simulator's tag order", "ZVKQDP", 0, 1024, false},
+        {"five of six letters", "ZKVQDQ", 0, 1024, false},
+        {"lower case", "zkvqdp", 0, 1024, false},
+        {"one byte too short", "ZKVQDP", 0, 1023, false},
+        {"only the signature", "ZKVQDP", 0, 6, false},
+        {"empty", "ZKVQDP", 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        HotlapSpec spec = plain_hotlap();
+        spec.signature = c.signature;
+        spec.format = c.format;
+        spec.length = c.length;
+        const Dump result = dump(build_hotlap(spec));
+        EXPECT_EQ(result.outcome.has_value(), c.accepted) << c.what;
+        if (!c.accepted) {
+            EXPECT_EQ(result.text, "File Error/Not A Hotlap!") << c.what;
+        }
+    }
+}
+
+TEST(FileInfo, PrintsEveryByteOfEachFieldInRowOrder) {
+    HotlapSpec spec = plain_hotlap();
+    spec.version = "0.9b";
+    spec.player = "A\0B\xE9\xFF"s;
+    spec.car = std::string(40, 'c'); // longer than its field
+    spec.track = "SPA";
+    spec.weather = "Rain";
+    spec.filler = 0xEE;
+    const std::string expected = "\n--------File Info--------\n"
+                                 "ZVK Version: 0.9b\0\0\0\0\n"s
+                                 "Player: A\0B\xE9\xFF"s +
+                                 std::string(27, '\0') + "\nCar: " + std::string(32, 'c') +
+                                 "\nTrack: SPA\0\nWeather: Rain"s + std::string(12, '\0') + "\n";
+    EXPECT_EQ(dump(build_hotlap(spec)).text.substr(0, expected.size()), expected);
+}
+
+TEST(SelectAxles, LastBlockOfEachSideWins) {
+    constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        std::array<float, 4> offsets;
+        std::optional<Axles> expected;
+    };
+    const Case cases[] = {
+        {{1, 1, -1, -1}, Axles{1, 3}},
+        {{-1, -1, 1, 1}, Axles{3, 1}},
+        {{-1, 2, -3, 0}, Axles{3, 2}},
+        {{-0.0F, -1, -1, -1}, Axles{0, 3}}, // negative zero is front
+        {{nan, 1, 1, 1}, Axles{3, 0}},      // not a number is rear
+        {{1, -nan, 1, 1}, Axles{3, 1}},
+        {{1, 1, 1, 1}, std::nullopt},
+        {{0, 0, 0, 0}, std::nullopt},
+        {{-1, -1, nan, -1e-30F}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        HotlapSpec spec = plain_hotlap();
+        for (std::size_t k = 0; k < 4; ++k) {
+            spec.wheels[k].longitudinal_offset = c.offsets[k];
+        }
+        const auto bytes = build_hotlap(spec);
+        const auto axles = select_axles(hotlap::Reader{bytes});
+        ASSERT_EQ(axles.has_value(), c.expected.has_value()) << ::testing::PrintToString(c.offsets);
+        if (axles) {
+            EXPECT_EQ(axles->front, c.expected->front);
+            EXPECT_EQ(axles->rear, c.expected->rear);
+        }
+    }
+}
+
+TEST(SetupReport, UndecidableAxlesPrintOnlyTheError) {
+    HotlapSpec spec = plain_hotlap();
+    for (auto& wheel : spec.wheels) {
+        wheel.longitudinal_offset = 1.0F;
+    }
+    const Dump result = dump(build_hotlap(spec));
+    EXPECT_EQ(result.outcome, ReportOutcome::front_rear_undecidable);
+    const std::string error = "Error: can't figure out what tires are front/rear :-)\n";
+    ASSERT_GE(result.text.size(), error.size());
+    EXPECT_EQ(result.text.substr(result.text.size() - error.size()), error);
+    EXPECT_EQ(result.text.find("Suspension"), std::string::npos);
+}
+
+TEST(BrakeFigures, FollowTheWritersArithmetic) {
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        float front, rear;
+        std::int32_t max_per_wheel, front_balance;
+    };
+    const Case cases[] = {
+        {700, 300, 500, 69}, // the share rounds to just below 0.7
+        {900, 100, 500, 89},    {600, 650, 625, 47}, {800, 450, 625, 63},
+        {570, 430, 500, 56},    {600, 400, 500, 60}, {1, 0, 0, 100},
+        {1001, 1000, 1000, 50}, {0, 0, 0, 0}, // the share is not a number
+        {1, -1, 0, 0},                        // the share is infinite
+        {inf, 0, 0, 0},                       //
+        {3e38F, 3e38F, 0, 50},                // a mean beyond 2^63
+        {-700, -300, -500, 69},
+    };
+    for (const auto& c : cases) {
+        const BrakeFigures figures = brake_figures(c.front, c.rear);
+        EXPECT_EQ(figures.max_per_wheel, c.max_per_wheel) << c.front << " / " << c.rear;
+        EXPECT_EQ(figures.front_balance, c.front_balance) << c.front << " / " << c.rear;
+    }
+}
+
+TEST(SetupReport, TyreLinesNameEachAxlesCompound) {
+    const std::pair<std::uint8_t, std::string> names[] = {
+        {0, "RACE R1"},    {1, "RACE R2"},     {2, "RACE R3"}, {3, "RACE R4"},
+        {4, "ROAD SUPER"}, {5, "ROAD NORMAL"}, {6, "HYBRID"},  {7, "KNOBBLY"},
+        {8, "???"},        {9, "???"},         {255, "???"},
+    };
+    for (const auto& [code, name] : names) {
+        HotlapSpec spec = plain_hotlap(); // front block 3, rear block 2
+        spec.wheels[2].compound = code;
+        spec.wheels[3].compound = 6;
+        const std::string text = dump(build_hotlap(spec)).text;
+        EXPECT_NE(text.find("Rear Tire Type:  " + name + "\n"), std::string::npos) << int{code};
+        EXPECT_NE(text.find("Front Tire Type: HYBRID\n"), std::string::npos) << int{code};
+    }
+}
+
+TEST(SetupReport, GearCountIsSignedAndCappedAtSix) {
+    const std::string six = "1st 1.000\n2nd 2.000\n3rd 3.000\n4th 4.000\n5th 5.000\n6th 6.000\n";
+    const std::pair<std::uint8_t, std::string> cases[] = {
+        {0, ""},
+        {1, six.substr(0, 10)},
+        {5, six.substr(0, 50)},
+        {6, six},
+        {7, six},
+        {127, six},
+        {0x80, ""},
+        {0xFF, ""},
+    };
+    for (const auto& [count, gears] : cases) {
+        HotlapSpec spec = plain_hotlap();
+        spec.gear_count = count;
+        spec.gear_ratios = {1, 2, 3, 4, 5, 6};
+        spec.final_drive = 0.25F;
+        EXPECT_EQ(section(dump(build_hotlap(spec)).text, "--------Gearbox"),
+                  "--------Gearbox ratios----------\n" + gears + "Final drive: 0.250")
+            << int{count};
+    }
+}
+
+TEST(SetupReport, SuspensionValuesInMillimetres) {
+    HotlapSpec spec = plain_hotlap();
+    spec.wheels[3] = {2.0F, 0.0625F, 0, 1e9F, 3e38F, -0.0F, 0};
+    spec.front_anti_roll = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(section(dump(build_hotlap(spec)).text, "--------Front"),
+              "--------Front Suspension--------\n"
+              "Motion Range:\t 0.063\tm\n"
+              "Stiffness:\t 1000000.0\tN/mm\n"
+              "Bump Damping:\t 300000014799010993507563922742312960.0\tNs/mm\n"
+              "Rebound Damping: -0.0\tNs/mm\n"
+              "Anti Roll:\t nan\tN/mm\n"
+              "Front Tire Type: RACE R1");
+}
+
+TEST(SampleFile, IsWhatTheBuilderMakes) {
+    std::ifstream file(SAMPLE_FILE, std::ios::binary);
+    const std::vector<char> committed{std::istreambuf_iterator<char>(file), {}};
+    const auto built = build_hotlap(sample_hotlap());
+    ASSERT_EQ(committed.size(), built.size());
+    EXPECT_TRUE(std::equal(built.begin(), built.end(), committed.begin(),
+                           [](std::byte b, char c) { return b == static_cast<std::byte>(c); }));
+}
+
+} // namespace

@@ -1,0 +1,95 @@
+#include "hotlap_builder.hpp"
+
+#include <algorithm>
+#include <bit>
+
+namespace {
+
+class Writer {
+public:
+    Writer(std::size_t length, std::uint8_t filler) : bytes_(length, std::byte{filler}) {}
+
+    void byte(std::size_t offset, std::uint8_t value) {
+        if (offset < bytes_.size()) {
+            bytes_[offset] = std::byte{value};
+        }
+    }
+    void real(std::size_t offset, float value) {
+        const auto word = std::bit_cast<std::uint32_t>(value);
+        for (std::size_t i = 0; i < 4; ++i) {
+            byte(offset + i, static_cast<std::uint8_t>(word >> (8 * i)));
+        }
+    }
+    void text(std::size_t offset, std::size_t width, const std::string& value) {
+        for (std::size_t i = 0; i < width; ++i) {
+            byte(offset + i, i < value.size() ? static_cast<std::uint8_t>(value[i]) : 0);
+        }
+    }
+    std::vector<std::byte> take() { return std::move(bytes_); }
+
+private:
+    std::vector<std::byte> bytes_;
+};
+
+} // namespace
+
+std::vector<std::byte> build_hotlap(const HotlapSpec& spec) {
+    Writer file(spec.length, spec.filler);
+    file.text(0, 6, spec.signature);
+    file.byte(15, spec.format);
+    file.text(24, 4, spec.track);
+    file.text(32, 32, spec.player);
+    file.text(64, 32, spec.car);
+    file.text(144, 16, spec.weather);
+    file.text(160, 8, spec.version);
+    file.real(196, spec.rear_anti_roll);
+    file.real(200, spec.front_anti_roll);
+    file.real(204, spec.final_drive);
+    file.byte(208, spec.gear_count);
+    for (std::size_t gear = 0; gear < spec.gear_ratios.size(); ++gear) {
+        file.real(212 + 4 * gear, spec.gear_ratios[gear]);
+    }
+    for (std::size_t k = 0; k < spec.wheels.size(); ++k) {
+        const WheelSpec& wheel = spec.wheels[k];
+        const std::size_t block = 512 + 128 * k;
+        file.real(block + 4, wheel.longitudinal_offset);
+        file.real(block + 20, wheel.motion_range);
+        file.real(block + 28, 0.0F); // the whole tyre word; only its second byte is the code
+        file.byte(block + 29, wheel.compound);
+        file.real(block + 32, wheel.spring_stiffness);
+        file.real(block + 36, wheel.bump_damping);
+        file.real(block + 40, wheel.rebound_damping);
+        file.real(block + 44, wheel.brake_torque);
+    }
+    return file.take();
+}
+
+HotlapSpec sample_hotlap() {
+    HotlapSpec spec;
+    spec.version = "1.2.7";
+    spec.player = "Jorg Pilot";
+    spec.car = "Kestrel GT3";
+    spec.track = "MNZ";
+    spec.weather = "Dry, 24C";
+    spec.rear_anti_roll = 65000.0F;
+    spec.front_anti_roll = 82500.0F;
+    spec.final_drive = 4.125F;
+    spec.gear_count = 5;
+    spec.gear_ratios = {3.214F, 2.105F, 1.562F, 1.238F, 1.0F, 0.0F};
+    const WheelSpec rear{-1.3F, 0.0625F, 1, 95000.0F, 4200.0F, 7800.0F, 1150.0F};
+    const WheelSpec front{1.45F, 0.055F, 0, 120000.0F, 3600.0F, 6900.0F, 1600.0F};
+    spec.wheels = {rear, rear, front, front};
+    spec.length = 4096;
+    return spec;
+}
+
+HotlapSpec plain_hotlap() {
+    HotlapSpec spec;
+    spec.gear_count = 2;
+    spec.gear_ratios = {2.5F, 1.5F, 0.0F, 0.0F, 0.0F, 0.0F};
+    spec.final_drive = 3.5F;
+    const WheelSpec rear{-1.0F, 0.1F, 2, 80000.0F, 3000.0F, 6000.0F, 300.0F};
+    const WheelSpec front{1.0F, 0.1F, 4, 90000.0F, 3000.0F, 6000.0F, 700.0F};
+    spec.wheels = {rear, front, rear, front};
+    return spec;
+}
