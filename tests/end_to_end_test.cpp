@@ -83,8 +83,10 @@ std::string quoted(const std::string& word) {
 }
 
 // Runs the tool with `args`; standard input is `input`, or closed.
-ToolRun run_tool(const std::vector<std::string>& args, const std::optional<std::string>& input) {
-    std::string command = quoted(TOOL_FILE);
+// `shell_setup` runs first in the same shell, e.g. to set a resource limit.
+ToolRun run_tool(const std::vector<std::string>& args, const std::optional<std::string>& input,
+                 const std::string& shell_setup = "") {
+    std::string command = shell_setup + quoted(TOOL_FILE);
     for (const auto& arg : args) {
         command.append(1, ' ').append(quoted(arg));
     }
@@ -132,9 +134,9 @@ struct Case {
     int status;
 };
 
-void expect_runs(const std::vector<Case>& cases) {
+void expect_runs(const std::vector<Case>& cases, const std::string& shell_setup = "") {
     for (const auto& c : cases) {
-        const ToolRun result = run_tool(c.args, c.input);
+        const ToolRun result = run_tool(c.args, c.input, shell_setup);
         EXPECT_EQ(result.out, banner + c.out) << c.what;
         EXPECT_EQ(result.err, "") << c.what;
         EXPECT_EQ(result.status, c.status) << c.what;
@@ -209,6 +211,17 @@ TEST_F(EndToEnd, LongNamesAndHugeFiles) {
          0},
         {"3 GiB", {"huge.qdp"}, "", "File size: 3221225472 bytesFile Error/Not A Hotlap!", 0},
     });
+}
+
+TEST_F(EndToEnd, RefusesAFileItCannotHoldInMemory) {
+    { std::ofstream("big.qdp"); }
+    fs::resize_file("big.qdp", 1ULL << 30);
+    expect_runs({{"1 GiB with 256 MiB of address space",
+                  {"big.qdp"},
+                  "",
+                  "File size: 1073741824 bytes\nNot enough memory to load the file\n",
+                  0}},
+                "ulimit -v 262144; ");
 }
 
 } // namespace
