@@ -12,8 +12,6 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <memory>
-#include <new>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -49,8 +47,7 @@ ExitStatus dump(const std::optional<std::filesystem::path>& name, TextSink& out)
     }
 
     const auto size = static_cast<std::size_t>(*length);
-    // Not zero-filled: the read overwrites every byte.
-    const std::unique_ptr<std::byte[]> buffer(new (std::nothrow) std::byte[size]);
+    const platform::FileBuffer buffer = platform::allocate_file_buffer(size);
     if (!buffer) {
         out.write(out_of_memory);
         return success;

@@ -2,13 +2,16 @@
 
 #include <array>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
+#include <new>
 #include <string>
 
 #ifdef _WIN32
 #include <io.h>
 #else
 #include <cerrno>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -34,6 +37,35 @@ extern "C" void restore_terminal_and_end(int signal_number) {
 }
 
 constexpr std::array stop_signals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+constexpr std::size_t huge_page = std::size_t{2} << 20;
+
+std::size_t round_up_to_huge_page(std::size_t size) {
+    return (size + huge_page - 1) / huge_page * huge_page;
+}
+
+// Maps whole huge pages, aligned to their size so that the kernel can back
+// them with huge pages, and asks it to.
+FileBuffer map_huge_pages(std::size_t size) {
+    const std::size_t length = round_up_to_huge_page(size);
+    void* const mapped = mmap(nullptr, length + huge_page, PROT_READ | PROT_WRITE,
+                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) {
+        return FileBuffer{nullptr, FileBufferRelease{}};
+    }
+    // Trim the mapping to an aligned run of `length` bytes.
+    auto* const first = static_cast<std::byte*>(mapped);
+    const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(first) % huge_page;
+    const std::size_t head = misalignment == 0 ? 0 : huge_page - misalignment;
+    std::byte* const aligned = first + head;
+    if (head != 0) {
+        munmap(first, head);
+    }
+    munmap(aligned + length, huge_page - head);
+    // Only advice: without transparent huge pages the buffer works as well.
+    madvise(aligned, length, MADV_HUGEPAGE);
+    return FileBuffer{aligned, FileBufferRelease{length}};
+}
 #endif
 
 } // namespace
@@ -108,6 +140,25 @@ bool InputFile::read_whole(std::span<std::byte> buffer) {
         buffer = buffer.subspan(got);
     }
     return true;
+}
+
+void FileBufferRelease::operator()(std::byte* bytes) const {
+#ifndef _WIN32
+    if (mapped != 0) {
+        munmap(bytes, mapped);
+        return;
+    }
+#endif
+    delete[] bytes;
+}
+
+FileBuffer allocate_file_buffer(std::size_t size) {
+#ifndef _WIN32
+    if (size >= huge_page) {
+        return map_huge_pages(size);
+    }
+#endif
+    return FileBuffer{new (std::nothrow) std::byte[size], FileBufferRelease{}};
 }
 
 void pause() {

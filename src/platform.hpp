@@ -38,6 +38,18 @@ private:
     std::unique_ptr<std::FILE, Closer> file_;
 };
 
+// Releases a file buffer the way it was obtained.
+struct FileBufferRelease {
+    std::size_t mapped = 0; // bytes mapped from the system; 0 when from the heap
+    void operator()(std::byte* bytes) const;
+};
+using FileBuffer = std::unique_ptr<std::byte[], FileBufferRelease>;
+
+// Memory for `size` bytes of file contents, not zero-filled since the read
+// overwrites it. Large buffers ask for huge pages where the system has them,
+// which saves most of the page faults of filling them. Null when memory runs out.
+[[nodiscard]] FileBuffer allocate_file_buffer(std::size_t size);
+
 // Waits for a key so that a console window opened for the run stays readable.
 void pause();
 
