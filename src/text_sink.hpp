@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <span>
+#include <string>
 #include <string_view>
 
 class TextSink {
@@ -38,4 +39,14 @@ public:
 private:
     std::array<char, 4096> buffer_{};
     std::size_t used_ = 0;
+};
+
+// Collects output in memory, for checking it without a process of its own.
+class StringSink final : public TextSink {
+public:
+    void write(std::string_view text) override { collected_.append(text); }
+    [[nodiscard]] const std::string& text() const { return collected_; }
+
+private:
+    std::string collected_;
 };

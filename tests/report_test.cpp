@@ -1,7 +1,7 @@
 // The sections on files made in memory: recognition, the information block,
 // axle selection, brakes, tyres and gearbox.
-#include "file_info.hpp"
 #include "hotlap_builder.hpp"
+#include "in_process.hpp"
 #include "setup_report.hpp"
 
 #include <cmath>
@@ -17,30 +17,6 @@
 namespace {
 
 using namespace std::string_literals;
-
-class StringSink final : public TextSink {
-public:
-    void write(std::string_view text) override { collected.append(text); }
-    std::string collected;
-};
-
-struct Dump {
-    std::string text;
-    std::optional<ReportOutcome> outcome; // nothing when the file was rejected
-};
-
-// What the tool prints after the size line.
-Dump dump(const std::vector<std::byte>& bytes) {
-    const hotlap::Reader file{bytes};
-    Dump result;
-    StringSink out;
-    if (recognise(file, out) == Recognition::accepted) {
-        print_file_info(file, out);
-        result.outcome = print_setup_report(file, out);
-    }
-    result.text = out.collected;
-    return result;
-}
 
 // The lines of one section, from its heading to the next blank line.
 std::string section(const std::string& text, const std::string& heading) {
