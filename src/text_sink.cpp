@@ -3,15 +3,14 @@
 #include <cstdio>
 
 void StdoutSink::write(std::string_view text) {
-    if (text.size() > buffer_.size() - used_) {
-        flush();
-        if (text.size() > buffer_.size()) {
-            std::fwrite(text.data(), 1, text.size(), stdout);
-            return;
+    while (!text.empty()) {
+        if (used_ == buffer_.size()) {
+            flush();
         }
+        const std::size_t copied = text.copy(buffer_.data() + used_, buffer_.size() - used_);
+        used_ += copied;
+        text.remove_prefix(copied);
     }
-    text.copy(buffer_.data() + used_, text.size());
-    used_ += text.size();
 }
 
 void StdoutSink::flush() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #endif
 
@@ -200,6 +201,9 @@ TEST_F(EndToEnd, LongNamesAndHugeFiles) {
     // Sparse: no disk space is used, and the tool must not read or load it.
     { std::ofstream("huge.qdp"); }
     fs::resize_file("huge.qdp", 3ULL << 30);
+    // Large enough to be loaded into huge pages, and not a whole number of them.
+    fs::copy_file("sample.qdp", "grown.qdp");
+    fs::resize_file("grown.qdp", (3ULL << 20) + 5);
 
     expect_runs({
         {"a name over 1023 characters",
@@ -211,6 +215,11 @@ TEST_F(EndToEnd, LongNamesAndHugeFiles) {
          {},
          long_name,
          "File name: File size: 4096 bytes" + sample_report,
+         0},
+        {"a lap grown past 2 MiB",
+         {"grown.qdp"},
+         "",
+         "File size: 3145733 bytes" + sample_report,
          0},
         {"3 GiB", {"huge.qdp"}, "", "File size: 3221225472 bytesFile Error/Not A Hotlap!", 0},
     });
@@ -246,6 +255,15 @@ TEST_F(EndToEnd, ReportsAFileThatDeliversLessThanItsLength) {
                   "File size: 4096 bytes\nUnable to read the whole file\n",
                   0}});
 }
+
+#ifndef _WIN32
+TEST_F(EndToEnd, RefusesAFileWithNoEndToSeek) {
+    ASSERT_EQ(mkfifo("pipe.qdp", 0600), 0);
+    // A writer in the background lets the tool's open of the pipe go through.
+    expect_runs({{"a named pipe", {"pipe.qdp"}, "", cannot_open, 0}},
+                "(echo lap > pipe.qdp &); ");
+}
+#endif
 
 TEST_F(EndToEnd, WritesNothingAndChangesNothing) {
     fs::create_directory("empty");

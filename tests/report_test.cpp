@@ -4,7 +4,9 @@
 #include "in_process.hpp"
 #include "setup_report.hpp"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -22,6 +24,37 @@ using namespace std::string_literals;
 std::string section(const std::string& text, const std::string& heading) {
     const auto start = text.find(heading);
     return start == std::string::npos ? "" : text.substr(start, text.find("\n\n", start) - start);
+}
+
+TEST(Reader, FieldsOutsideTheBufferReadAsNothing) {
+    const std::vector<std::byte> bytes{std::byte{1}, std::byte{0}, std::byte{0x80}, std::byte{0x3F},
+                                       std::byte{0xFE}};
+    const hotlap::Reader reader{bytes};
+    EXPECT_EQ(reader.real(hotlap::RealField{0}), std::bit_cast<float>(0x3F800001U));
+    EXPECT_EQ(reader.real(hotlap::RealField{2}), 0.0F); // would end past the buffer
+    EXPECT_EQ(reader.real(hotlap::RealArrayField{0, 1}, 1), 0.0F);
+    EXPECT_EQ(reader.signed_byte(hotlap::SignedByteField{4}), -2);
+    EXPECT_EQ(reader.byte(hotlap::ByteField{5}), 0);
+    EXPECT_EQ(reader.text(hotlap::TextField{3, 2}).size(), 2U);
+    EXPECT_TRUE(reader.text(hotlap::TextField{4, 2}).empty());
+    EXPECT_TRUE(reader.text(hotlap::TextField{SIZE_MAX, 2}).empty());
+    EXPECT_EQ(reader.record(hotlap::RecordArray{0, 2, 2}, 1).size(), 2U);
+    EXPECT_EQ(reader.record(hotlap::RecordArray{0, 2, 2}, 2).size(), 0U); // past the array
+    EXPECT_EQ(reader.record(hotlap::RecordArray{4, 2, 2}, 0).size(), 0U); // past the buffer
+}
+
+TEST(StdoutSink, PassesLongOutputThroughUnchanged) {
+    std::string text;
+    for (int i = 0; text.size() < 10000; ++i) {
+        text += std::to_string(i) + '\n';
+    }
+    ::testing::internal::CaptureStdout();
+    {
+        StdoutSink out;
+        out.write(std::string_view{text}.substr(0, 5000));
+        out.write(std::string_view{text}.substr(5000));
+    }
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), text);
 }
 
 TEST(Recognise, NeedsSignatureFormatAndLength) {
