@@ -181,7 +181,7 @@ void pause() {
 
     struct sigaction on_stop {};
     on_stop.sa_handler = restore_terminal_and_end;
-    on_stop.sa_flags = SA_RESETHAND;
+    on_stop.sa_flags = static_cast<int>(SA_RESETHAND);
     sigemptyset(&on_stop.sa_mask);
     std::array<struct sigaction, stop_signals.size()> previous{};
     for (std::size_t i = 0; i < stop_signals.size(); ++i) {
