@@ -1,13 +1,18 @@
-// The pause on a real (pseudo-)terminal: one key ends it, and the terminal's
-// settings afterwards are those from before, also when a signal ends the wait.
+// Runs that only a POSIX system can stage: the pause on a real (pseudo-)
+// terminal, a named pipe, a limit on the address space.
+#include "tool_runner.hpp"
+
 #include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <poll.h>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -18,6 +23,31 @@
 namespace {
 
 using namespace std::chrono_literals;
+
+namespace fs = std::filesystem;
+
+TEST_F(EndToEnd, RefusesAFileItCannotHoldInMemory) {
+#ifdef ZVK_SANITIZED
+    GTEST_SKIP() << "the sanitizers' shadow memory needs more address space than the limit";
+#endif
+    if (std::getenv("ZVK_TOOL_WRAPPER") != nullptr) {
+        GTEST_SKIP() << "a wrapper needs more address space than the limit";
+    }
+    { std::ofstream("big.qdp"); }
+    fs::resize_file("big.qdp", 1ULL << 30);
+    expect_runs({{"1 GiB with 256 MiB of address space",
+                  {"big.qdp"},
+                  "",
+                  "File size: 1073741824 bytes\nNot enough memory to load the file\n",
+                  0}},
+                "ulimit -v 262144; ");
+}
+
+TEST_F(EndToEnd, RefusesAFileWithNoEndToSeek) {
+    ASSERT_EQ(mkfifo("pipe.qdp", 0600), 0);
+    // A writer in the background lets the tool's open of the pipe go through.
+    expect_runs({{"a named pipe", {"pipe.qdp"}, "", cannot_open, 0}}, "(echo lap > pipe.qdp &); ");
+}
 
 constexpr std::string_view press_any_key = "Press any key to continue . . . ";
 
