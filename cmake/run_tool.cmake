@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Runs the dumper on FILE with standard input from the null device, so that
 # it does not wait for a key, and fails when the tool fails.
 if(CMAKE_HOST_WIN32)

@@ -8,7 +8,9 @@
 #include <string>
 
 #ifdef _WIN32
-#include <io.h>
+#include <windows.h>
+
+#include <shellapi.h>
 #else
 #include <cerrno>
 #include <sys/mman.h>
@@ -24,6 +26,72 @@ namespace {
 bool is_blank(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
+
+// One word of bytes from standard input; empty at end of input.
+std::string read_word() {
+    int c = std::getchar();
+    while (c != EOF && is_blank(c)) {
+        c = std::getchar();
+    }
+    std::string word;
+    for (; c != EOF && !is_blank(c); c = std::getchar()) {
+        word.push_back(static_cast<char>(c));
+    }
+    return word;
+}
+
+#ifdef _WIN32
+// Typed names may hold any character: read the console as UTF-16. The rest
+// of the line is read too, so that the pause waits for a key of its own.
+std::wstring read_console_word(HANDLE console) {
+    const auto next = [console]() -> int {
+        wchar_t c = 0;
+        DWORD got = 0;
+        const bool read = ReadConsoleW(console, &c, 1, &got, nullptr) != 0 && got == 1;
+        return read && c != 0x1A ? c : EOF; // Ctrl+Z ends input, as for a file
+    };
+    int c = next();
+    while (c != EOF && is_blank(c)) {
+        c = next();
+    }
+    std::wstring word;
+    for (; c != EOF && !is_blank(c); c = next()) {
+        word.push_back(static_cast<wchar_t>(c));
+    }
+    while (c != EOF && c != '\n') {
+        c = next();
+    }
+    return word;
+}
+
+// Bytes from a file or a pipe: UTF-8 where they are valid UTF-8, else in the
+// ANSI code page.
+std::wstring widen(const std::string& bytes) {
+    const int length = static_cast<int>(bytes.size());
+    for (const UINT code_page : {UINT{CP_UTF8}, UINT{CP_ACP}}) {
+        const DWORD flags = code_page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
+        const int wide_length =
+            MultiByteToWideChar(code_page, flags, bytes.data(), length, nullptr, 0);
+        if (wide_length > 0) {
+            std::wstring wide(static_cast<std::size_t>(wide_length), L'\0');
+            MultiByteToWideChar(code_page, flags, bytes.data(), length, wide.data(), wide_length);
+            return wide;
+        }
+    }
+    return {};
+}
+
+// Names of MAX_PATH characters and more open only in the extended form.
+std::wstring openable_name(const std::filesystem::path& name) {
+    std::wstring native = name.native();
+    if (native.size() < MAX_PATH || native.starts_with(LR"(\\)")) {
+        return native;
+    }
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(name, error);
+    return error ? native : LR"(\\?\)" + absolute.native();
+}
+#endif
 
 #ifndef _WIN32
 // The terminal's settings while the pause has changed them, so that a signal
@@ -75,30 +143,43 @@ FileBuffer map_huge_pages(std::size_t size) {
 } // namespace
 
 std::optional<std::filesystem::path> file_name_argument(int argc, char* argv[]) {
+#ifdef _WIN32
+    // argv holds the names in the ANSI code page, which cannot spell them all.
+    static_cast<void>(argv);
+    int count = 0;
+    wchar_t** const arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::optional<std::filesystem::path> name;
+    if (arguments != nullptr && argc >= 2 && count >= 2) {
+        name = std::filesystem::path(arguments[1]);
+    }
+    LocalFree(arguments);
+    return name;
+#else
     if (argc < 2) {
         return std::nullopt;
     }
     return std::filesystem::path(argv[1]);
+#endif
 }
 
 std::optional<std::filesystem::path> read_file_name() {
-    int c = std::getchar();
-    while (c != EOF && is_blank(c)) {
-        c = std::getchar();
-    }
-    if (c == EOF) {
+#ifdef _WIN32
+    HANDLE const input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    const std::wstring word =
+        GetConsoleMode(input, &mode) != 0 ? read_console_word(input) : widen(read_word());
+#else
+    const std::string word = read_word();
+#endif
+    if (word.empty()) {
         return std::nullopt;
-    }
-    std::string word;
-    for (; c != EOF && !is_blank(c); c = std::getchar()) {
-        word.push_back(static_cast<char>(c));
     }
     return std::filesystem::path(word);
 }
 
 std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {
 #ifdef _WIN32
-    std::FILE* file = _wfopen(name.c_str(), L"rb");
+    std::FILE* file = _wfopen(openable_name(name).c_str(), L"rb");
 #else
     std::FILE* file = std::fopen(name.c_str(), "rb");
 #endif

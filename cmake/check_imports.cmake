@@ -1,0 +1,12 @@
+cmake_minimum_required(VERSION 3.25)
+# Fails when EXE imports a DLL that a bare Windows does not have.
+set(system_dlls ADVAPI32.dll KERNEL32.dll msvcrt.dll SHELL32.dll USER32.dll)
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers COMMAND_ERROR_IS_FATAL ANY)
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${headers}")
+foreach(import IN LISTS imports)
+  string(REPLACE "DLL Name: " "" dll "${import}")
+  message(STATUS "imports ${dll}")
+  if(NOT dll IN_LIST system_dlls)
+    message(FATAL_ERROR "${EXE} needs ${dll}, which is not part of Windows")
+  endif()
+endforeach()
