@@ -9,7 +9,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
-
+// shellapi.h needs the declarations of windows.h.
 #include <shellapi.h>
 #else
 #include <cerrno>
