@@ -17,40 +17,40 @@ int main(int argc, char* argv[]) {
     }
     constexpr float nan = std::numeric_limits<float>::quiet_NaN();
     constexpr float inf = std::numeric_limits<float>::infinity();
-    std::vector<std::pair<std::string, HotlapSpec>> seeds{{"sample", sample_hotlap()},
-                                                          {"plain", plain_hotlap()}};
+    std::vector<std::pair<std::string, HotlapFields>> seeds{{"sample", sample_hotlap()},
+                                                            {"plain", plain_hotlap()}};
     const auto add = [&](std::string name, auto change) {
-        HotlapSpec spec = plain_hotlap();
-        change(spec);
-        seeds.emplace_back(std::move(name), spec);
+        HotlapFields lap = plain_hotlap();
+        change(lap);
+        seeds.emplace_back(std::move(name), lap);
     };
-    add("short", [](HotlapSpec& s) { s.length = 1023; });
-    add("signature", [](HotlapSpec& s) { s.signature = "ZVKQDP"; });
-    add("format", [](HotlapSpec& s) { s.format = 1; });
-    add("all-front", [](HotlapSpec& s) {
+    add("short", [](HotlapFields& s) { s.length = 1023; });
+    add("signature", [](HotlapFields& s) { s.signature = "ZVKQDP"; });
+    add("format", [](HotlapFields& s) { s.format = 1; });
+    add("all-front", [](HotlapFields& s) {
         for (auto& wheel : s.wheels) {
             wheel.longitudinal_offset = 0.0F;
         }
     });
-    add("nan-offset", [](HotlapSpec& s) { s.wheels[3].longitudinal_offset = nan; });
-    add("negative-zero", [](HotlapSpec& s) { s.wheels[2].longitudinal_offset = -0.0F; });
-    add("brakes", [](HotlapSpec& s) {
+    add("nan-offset", [](HotlapFields& s) { s.wheels[3].longitudinal_offset = nan; });
+    add("negative-zero", [](HotlapFields& s) { s.wheels[2].longitudinal_offset = -0.0F; });
+    add("brakes", [](HotlapFields& s) {
         s.wheels[3].brake_torque = inf;
         s.wheels[2].brake_torque = -inf;
     });
-    add("ties", [](HotlapSpec& s) {
+    add("ties", [](HotlapFields& s) {
         s.wheels[2].motion_range = 0.0625F;
         s.final_drive = 0.3125F;
     });
-    add("gears", [](HotlapSpec& s) { s.gear_count = 0x80; });
-    add("many-gears", [](HotlapSpec& s) { s.gear_count = 7; });
-    add("compound", [](HotlapSpec& s) { s.wheels[3].compound = 9; });
-    add("huge", [](HotlapSpec& s) { s.wheels[2].spring_stiffness = 3.4e38F; });
+    add("gears", [](HotlapFields& s) { s.gear_count = 0x80; });
+    add("many-gears", [](HotlapFields& s) { s.gear_count = 7; });
+    add("compound", [](HotlapFields& s) { s.wheels[3].compound = 9; });
+    add("huge", [](HotlapFields& s) { s.wheels[2].spring_stiffness = 3.4e38F; });
 
     const std::filesystem::path folder = argv[1];
     std::filesystem::create_directories(folder);
-    for (const auto& [name, spec] : seeds) {
-        const auto bytes = build_hotlap(spec);
+    for (const auto& [name, lap] : seeds) {
+        const auto bytes = build_hotlap(lap);
         std::ofstream file(folder / name, std::ios::binary);
         file.write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));

@@ -40,7 +40,7 @@ TEST_F(EndToEnd, EachWayARunEnds) {
     fs::create_directory("folder");
     write_file("empty.qdp", {});
     write_file("text.txt", std::vector<std::byte>(2000, std::byte{'x'}));
-    HotlapSpec one_sided = sample_hotlap();
+    HotlapFields one_sided = sample_hotlap();
     for (auto& wheel : one_sided.wheels) {
         wheel.longitudinal_offset = -1.0F;
     }

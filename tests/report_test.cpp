@@ -77,11 +77,11 @@ TEST(Recognise, NeedsSignatureFormatAndLength) {
         {"empty", "ZKVQDP", 0, 0, false},
     };
     for (const auto& c : cases) {
-        HotlapSpec spec = plain_hotlap();
-        spec.signature = c.signature;
-        spec.format = c.format;
-        spec.length = c.length;
-        const Dump result = dump(build_hotlap(spec));
+        HotlapFields lap = plain_hotlap();
+        lap.signature = c.signature;
+        lap.format = c.format;
+        lap.length = c.length;
+        const Dump result = dump(build_hotlap(lap));
         EXPECT_EQ(result.outcome.has_value(), c.accepted) << c.what;
         if (!c.accepted) {
             EXPECT_EQ(result.text, "File Error/Not A Hotlap!") << c.what;
@@ -90,19 +90,19 @@ TEST(Recognise, NeedsSignatureFormatAndLength) {
 }
 
 TEST(FileInfo, PrintsEveryByteOfEachFieldInRowOrder) {
-    HotlapSpec spec = plain_hotlap();
-    spec.version = "0.9b";
-    spec.player = "A\0B\xE9\xFF"s;
-    spec.car = std::string(40, 'c'); // longer than its field
-    spec.track = "SPA";
-    spec.weather = "Rain";
-    spec.filler = 0xEE;
+    HotlapFields lap = plain_hotlap();
+    lap.version = "0.9b";
+    lap.player = "A\0B\xE9\xFF"s;
+    lap.car = std::string(40, 'c'); // longer than its field
+    lap.track = "SPA";
+    lap.weather = "Rain";
+    lap.filler = 0xEE;
     const std::string expected = "\n--------File Info--------\n"
                                  "ZVK Version: 0.9b\0\0\0\0\n"s
                                  "Player: A\0B\xE9\xFF"s +
                                  std::string(27, '\0') + "\nCar: " + std::string(32, 'c') +
                                  "\nTrack: SPA\0\nWeather: Rain"s + std::string(12, '\0') + "\n";
-    EXPECT_EQ(dump(build_hotlap(spec)).text.substr(0, expected.size()), expected);
+    EXPECT_EQ(dump(build_hotlap(lap)).text.substr(0, expected.size()), expected);
 }
 
 TEST(SelectAxles, LastBlockOfEachSideWins) {
@@ -123,11 +123,11 @@ TEST(SelectAxles, LastBlockOfEachSideWins) {
         {{-1, -1, nan, -1e-30F}, std::nullopt},
     };
     for (const auto& c : cases) {
-        HotlapSpec spec = plain_hotlap();
+        HotlapFields lap = plain_hotlap();
         for (std::size_t k = 0; k < 4; ++k) {
-            spec.wheels[k].longitudinal_offset = c.offsets[k];
+            lap.wheels[k].longitudinal_offset = c.offsets[k];
         }
-        const auto bytes = build_hotlap(spec);
+        const auto bytes = build_hotlap(lap);
         const auto axles = select_axles(hotlap::Reader{bytes});
         ASSERT_EQ(axles.has_value(), c.expected.has_value()) << ::testing::PrintToString(c.offsets);
         if (axles) {
@@ -138,11 +138,11 @@ TEST(SelectAxles, LastBlockOfEachSideWins) {
 }
 
 TEST(SetupReport, UndecidableAxlesPrintOnlyTheError) {
-    HotlapSpec spec = plain_hotlap();
-    for (auto& wheel : spec.wheels) {
+    HotlapFields lap = plain_hotlap();
+    for (auto& wheel : lap.wheels) {
         wheel.longitudinal_offset = 1.0F;
     }
-    const Dump result = dump(build_hotlap(spec));
+    const Dump result = dump(build_hotlap(lap));
     EXPECT_EQ(result.outcome, ReportOutcome::front_rear_undecidable);
     const std::string error = "Error: can't figure out what tires are front/rear :-)\n";
     ASSERT_GE(result.text.size(), error.size());
@@ -180,10 +180,10 @@ TEST(SetupReport, TyreLinesNameEachAxlesCompound) {
         {8, "???"},        {9, "???"},         {255, "???"},
     };
     for (const auto& [code, name] : names) {
-        HotlapSpec spec = plain_hotlap(); // front block 3, rear block 2
-        spec.wheels[2].compound = code;
-        spec.wheels[3].compound = 6;
-        const std::string text = dump(build_hotlap(spec)).text;
+        HotlapFields lap = plain_hotlap(); // front block 3, rear block 2
+        lap.wheels[2].compound = code;
+        lap.wheels[3].compound = 6;
+        const std::string text = dump(build_hotlap(lap)).text;
         EXPECT_NE(text.find("Rear Tire Type:  " + name + "\n"), std::string::npos) << int{code};
         EXPECT_NE(text.find("Front Tire Type: HYBRID\n"), std::string::npos) << int{code};
     }
@@ -202,21 +202,21 @@ TEST(SetupReport, GearCountIsSignedAndCappedAtSix) {
         {0xFF, ""},
     };
     for (const auto& [count, gears] : cases) {
-        HotlapSpec spec = plain_hotlap();
-        spec.gear_count = count;
-        spec.gear_ratios = {1, 2, 3, 4, 5, 6};
-        spec.final_drive = 0.25F;
-        EXPECT_EQ(section(dump(build_hotlap(spec)).text, "--------Gearbox"),
+        HotlapFields lap = plain_hotlap();
+        lap.gear_count = count;
+        lap.gear_ratios = {1, 2, 3, 4, 5, 6};
+        lap.final_drive = 0.25F;
+        EXPECT_EQ(section(dump(build_hotlap(lap)).text, "--------Gearbox"),
                   "--------Gearbox ratios----------\n" + gears + "Final drive: 0.250")
             << int{count};
     }
 }
 
 TEST(SetupReport, SuspensionValuesInMillimetres) {
-    HotlapSpec spec = plain_hotlap();
-    spec.wheels[3] = {2.0F, 0.0625F, 0, 1e9F, 3e38F, -0.0F, 0};
-    spec.front_anti_roll = std::numeric_limits<float>::quiet_NaN();
-    EXPECT_EQ(section(dump(build_hotlap(spec)).text, "--------Front"),
+    HotlapFields lap = plain_hotlap();
+    lap.wheels[3] = {2.0F, 0.0625F, 0, 1e9F, 3e38F, -0.0F, 0};
+    lap.front_anti_roll = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(section(dump(build_hotlap(lap)).text, "--------Front"),
               "--------Front Suspension--------\n"
               "Motion Range:\t 0.063\tm\n"
               "Stiffness:\t 1000000.0\tN/mm\n"

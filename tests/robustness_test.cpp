@@ -14,9 +14,9 @@
 namespace {
 
 std::vector<std::byte> valid_file() {
-    HotlapSpec spec = plain_hotlap();
-    spec.filler = 0xA5; // every byte is something, so damage anywhere shows
-    return build_hotlap(spec);
+    HotlapFields lap = plain_hotlap();
+    lap.filler = 0xA5; // every byte is something, so damage anywhere shows
+    return build_hotlap(lap);
 }
 
 TEST(Robustness, EveryPrefixOfAValidFile) {

@@ -33,24 +33,24 @@ private:
 
 } // namespace
 
-std::vector<std::byte> build_hotlap(const HotlapSpec& spec) {
-    Writer file(spec.length, spec.filler);
-    file.text(0, 6, spec.signature);
-    file.byte(15, spec.format);
-    file.text(24, 4, spec.track);
-    file.text(32, 32, spec.player);
-    file.text(64, 32, spec.car);
-    file.text(144, 16, spec.weather);
-    file.text(160, 8, spec.version);
-    file.real(196, spec.rear_anti_roll);
-    file.real(200, spec.front_anti_roll);
-    file.real(204, spec.final_drive);
-    file.byte(208, spec.gear_count);
-    for (std::size_t gear = 0; gear < spec.gear_ratios.size(); ++gear) {
-        file.real(212 + 4 * gear, spec.gear_ratios[gear]);
+std::vector<std::byte> build_hotlap(const HotlapFields& lap) {
+    Writer file(lap.length, lap.filler);
+    file.text(0, 6, lap.signature);
+    file.byte(15, lap.format);
+    file.text(24, 4, lap.track);
+    file.text(32, 32, lap.player);
+    file.text(64, 32, lap.car);
+    file.text(144, 16, lap.weather);
+    file.text(160, 8, lap.version);
+    file.real(196, lap.rear_anti_roll);
+    file.real(200, lap.front_anti_roll);
+    file.real(204, lap.final_drive);
+    file.byte(208, lap.gear_count);
+    for (std::size_t gear = 0; gear < lap.gear_ratios.size(); ++gear) {
+        file.real(212 + 4 * gear, lap.gear_ratios[gear]);
     }
-    for (std::size_t k = 0; k < spec.wheels.size(); ++k) {
-        const WheelSpec& wheel = spec.wheels[k];
+    for (std::size_t k = 0; k < lap.wheels.size(); ++k) {
+        const WheelFields& wheel = lap.wheels[k];
         const std::size_t block = 512 + 128 * k;
         file.real(block + 4, wheel.longitudinal_offset);
         file.real(block + 20, wheel.motion_range);
@@ -64,32 +64,32 @@ std::vector<std::byte> build_hotlap(const HotlapSpec& spec) {
     return file.take();
 }
 
-HotlapSpec sample_hotlap() {
-    HotlapSpec spec;
-    spec.version = "1.2.7";
-    spec.player = "Jorg Pilot";
-    spec.car = "Kestrel GT3";
-    spec.track = "MNZ";
-    spec.weather = "Dry, 24C";
-    spec.rear_anti_roll = 65000.0F;
-    spec.front_anti_roll = 82500.0F;
-    spec.final_drive = 4.125F;
-    spec.gear_count = 5;
-    spec.gear_ratios = {3.214F, 2.105F, 1.562F, 1.238F, 1.0F, 0.0F};
-    const WheelSpec rear{-1.3F, 0.0625F, 1, 95000.0F, 4200.0F, 7800.0F, 1150.0F};
-    const WheelSpec front{1.45F, 0.055F, 0, 120000.0F, 3600.0F, 6900.0F, 1600.0F};
-    spec.wheels = {rear, rear, front, front};
-    spec.length = 4096;
-    return spec;
+HotlapFields sample_hotlap() {
+    HotlapFields lap;
+    lap.version = "1.2.7";
+    lap.player = "Jorg Pilot";
+    lap.car = "Kestrel GT3";
+    lap.track = "MNZ";
+    lap.weather = "Dry, 24C";
+    lap.rear_anti_roll = 65000.0F;
+    lap.front_anti_roll = 82500.0F;
+    lap.final_drive = 4.125F;
+    lap.gear_count = 5;
+    lap.gear_ratios = {3.214F, 2.105F, 1.562F, 1.238F, 1.0F, 0.0F};
+    const WheelFields rear{-1.3F, 0.0625F, 1, 95000.0F, 4200.0F, 7800.0F, 1150.0F};
+    const WheelFields front{1.45F, 0.055F, 0, 120000.0F, 3600.0F, 6900.0F, 1600.0F};
+    lap.wheels = {rear, rear, front, front};
+    lap.length = 4096;
+    return lap;
 }
 
-HotlapSpec plain_hotlap() {
-    HotlapSpec spec;
-    spec.gear_count = 2;
-    spec.gear_ratios = {2.5F, 1.5F, 0.0F, 0.0F, 0.0F, 0.0F};
-    spec.final_drive = 3.5F;
-    const WheelSpec rear{-1.0F, 0.1F, 2, 80000.0F, 3000.0F, 6000.0F, 300.0F};
-    const WheelSpec front{1.0F, 0.1F, 4, 90000.0F, 3000.0F, 6000.0F, 700.0F};
-    spec.wheels = {rear, front, rear, front};
-    return spec;
+HotlapFields plain_hotlap() {
+    HotlapFields lap;
+    lap.gear_count = 2;
+    lap.gear_ratios = {2.5F, 1.5F, 0.0F, 0.0F, 0.0F, 0.0F};
+    lap.final_drive = 3.5F;
+    const WheelFields rear{-1.0F, 0.1F, 2, 80000.0F, 3000.0F, 6000.0F, 300.0F};
+    const WheelFields front{1.0F, 0.1F, 4, 90000.0F, 3000.0F, 6000.0F, 700.0F};
+    lap.wheels = {rear, front, rear, front};
+    return lap;
 }

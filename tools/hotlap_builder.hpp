@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-struct WheelSpec {
+struct WheelFields {
     float longitudinal_offset = 0.0F; // m; >= 0 at the front
     float motion_range = 0.0F;        // m
     std::uint8_t compound = 0;        // tyre compound code
@@ -20,7 +20,7 @@ struct WheelSpec {
     float brake_torque = 0.0F;        // Nm
 };
 
-struct HotlapSpec {
+struct HotlapFields {
     std::string signature = "ZKVQDP";
     std::uint8_t format = 0;
     // Text fields: cut to their width, padded with zero bytes.
@@ -34,17 +34,17 @@ struct HotlapSpec {
     float final_drive = 0.0F;
     std::uint8_t gear_count = 0; // read as signed by the dumper
     std::array<float, 6> gear_ratios{};
-    std::array<WheelSpec, 4> wheels{};
+    std::array<WheelFields, 4> wheels{};
     std::size_t length = 1024; // whole file; fields beyond it are dropped
     std::uint8_t filler = 0;   // every byte no field covers
 };
 
-[[nodiscard]] std::vector<std::byte> build_hotlap(const HotlapSpec& spec);
+[[nodiscard]] std::vector<std::byte> build_hotlap(const HotlapFields& lap);
 
 // A plausible lap: five gears, rear wheels in blocks 0 and 1, softer compound
 // at the front.
-[[nodiscard]] HotlapSpec sample_hotlap();
+[[nodiscard]] HotlapFields sample_hotlap();
 
 // A two-gear car whose front and rear wheels are blocks 3 and 2, front brake
 // 700 Nm and rear 300 Nm, for tests that vary one field at a time.
-[[nodiscard]] HotlapSpec plain_hotlap();
+[[nodiscard]] HotlapFields plain_hotlap();

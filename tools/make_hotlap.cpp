@@ -11,11 +11,11 @@ int main(int argc, char* argv[]) {
         std::fputs("usage: make_hotlap OUTPUT [LENGTH]\n", stderr);
         return 2;
     }
-    HotlapSpec spec = sample_hotlap();
+    HotlapFields lap = sample_hotlap();
     if (argc == 3) {
-        spec.length = std::strtoull(argv[2], nullptr, 10);
+        lap.length = std::strtoull(argv[2], nullptr, 10);
     }
-    const auto bytes = build_hotlap(spec);
+    const auto bytes = build_hotlap(lap);
     std::ofstream out(argv[1], std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
