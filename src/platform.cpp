@@ -134,8 +134,10 @@ FileBuffer map_huge_pages(std::size_t size) {
         munmap(first, head); // GCOVR_EXCL_LINE: not reached on an aligning kernel
     }
     munmap(aligned + length, huge_page - head);
+#ifdef MADV_HUGEPAGE
     // Only advice: without transparent huge pages the buffer works as well.
     madvise(aligned, length, MADV_HUGEPAGE);
+#endif
     return FileBuffer{aligned, FileBufferRelease{length}};
 }
 #endif
