@@ -15,18 +15,19 @@
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
+namespace {
+
 // One line of the information block: the label and every byte of the field.
 std::string info_line(const std::string& label, const std::string& text, std::size_t width) {
     return label + text + std::string(width - text.size(), '\0') + "\n";
 }
 
-// Everything after the size line for the example file.
-extern const std::string sample_info;
+} // namespace
+
 const std::string sample_info =
     "\n--------File Info--------\n" + info_line("ZVK Version: ", "1.2.7", 8) +
     info_line("Player: ", "Jorg Pilot", 32) + info_line("Car: ", "Kestrel GT3", 32) +
     info_line("Track: ", "MNZ", 4) + info_line("Weather: ", "Dry, 24C", 16);
-extern const std::string sample_report;
 const std::string sample_report = sample_info +
                                   "\n--------Rear Suspension---------\n"
                                   "Motion Range:\t 0.063\tm\n"
