@@ -53,10 +53,9 @@ inline constexpr SignedByteField gear_count{208};
 inline constexpr RealArrayField gear_ratios{212, 6};
 inline constexpr RecordArray wheel_blocks{512, 128, 4};
 
-// A complete report reads up to the last byte of the last wheel block.
+// A complete report reads up to the last byte of the last wheel block, so
+// recognition demands a file at least this long.
 inline constexpr std::size_t extent = wheel_blocks.offset + wheel_blocks.size * wheel_blocks.count;
-// The writer counts a file's length in a signed 32-bit number.
-inline constexpr std::uint64_t max_length = 0x7fff'ffff;
 } // namespace layout
 
 // Offsets from the start of a wheel block.
@@ -69,6 +68,49 @@ inline constexpr RealField bump_damping{36};       // Ns/m
 inline constexpr RealField rebound_damping{40};    // Ns/m
 inline constexpr RealField brake_torque{44};       // Nm
 } // namespace wheel
+
+// Where each kind of field ends: one past its last byte.
+constexpr std::size_t end_of(RealField field) {
+    return field.offset + real_width;
+}
+constexpr std::size_t end_of(ByteField field) {
+    return field.offset + 1;
+}
+constexpr std::size_t end_of(SignedByteField field) {
+    return field.offset + 1;
+}
+constexpr std::size_t end_of(TextField field) {
+    return field.offset + field.width;
+}
+constexpr std::size_t end_of(RealArrayField field) {
+    return field.offset + field.count * real_width;
+}
+constexpr std::size_t end_of(RecordArray field) {
+    return field.offset + field.size * field.count;
+}
+
+// Every field lies inside what recognition demands of a file, and every wheel
+// field inside its block, so no field of an accepted file reads as zero.
+static_assert(end_of(layout::signature) <= layout::extent);
+static_assert(end_of(layout::format) <= layout::extent);
+static_assert(end_of(layout::track) <= layout::extent);
+static_assert(end_of(layout::player) <= layout::extent);
+static_assert(end_of(layout::car) <= layout::extent);
+static_assert(end_of(layout::weather) <= layout::extent);
+static_assert(end_of(layout::version) <= layout::extent);
+static_assert(end_of(layout::rear_anti_roll) <= layout::extent);
+static_assert(end_of(layout::front_anti_roll) <= layout::extent);
+static_assert(end_of(layout::final_drive) <= layout::extent);
+static_assert(end_of(layout::gear_count) <= layout::extent);
+static_assert(end_of(layout::gear_ratios) <= layout::extent);
+static_assert(end_of(layout::wheel_blocks) <= layout::extent);
+static_assert(end_of(wheel::longitudinal_offset) <= layout::wheel_blocks.size);
+static_assert(end_of(wheel::motion_range) <= layout::wheel_blocks.size);
+static_assert(end_of(wheel::compound_code) <= layout::wheel_blocks.size);
+static_assert(end_of(wheel::spring_stiffness) <= layout::wheel_blocks.size);
+static_assert(end_of(wheel::bump_damping) <= layout::wheel_blocks.size);
+static_assert(end_of(wheel::rebound_damping) <= layout::wheel_blocks.size);
+static_assert(end_of(wheel::brake_torque) <= layout::wheel_blocks.size);
 
 // Reads typed fields from a byte buffer it does not own. A field that does not
 // lie wholly inside the buffer reads as zero (text and records as empty), so

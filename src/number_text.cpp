@@ -14,7 +14,8 @@ bool is_tie(double value, int decimals) {
 
 } // namespace
 
-NumberText fixed_point(double value, int decimals) {
+NumberText fixed_point(double value, Decimals places) {
+    const int decimals = places.count();
     NumberText text;
     char* const begin = text.chars_.data();
     if (!std::isfinite(value)) {

@@ -9,8 +9,8 @@
 
 namespace {
 
-// Turns N/m into N/mm and Ns/m into Ns/mm. Single precision, as the writer
-// held it; widened to double for the multiplication.
+// Turns N/m into N/mm and Ns/m into Ns/mm. A single-precision 0.001 is not the
+// double 0.001, and the last digit shown depends on which one multiplies.
 constexpr float per_millimetre = 0.001F;
 
 constexpr std::array<std::string_view, 9> compound_names{
@@ -24,7 +24,7 @@ constexpr std::array<std::string_view, hotlap::layout::gear_ratios.count> gear_l
 struct SuspensionLine {
     std::string_view label;
     hotlap::RealField field;
-    int decimals;
+    Decimals decimals;
     bool per_millimetre;
     std::string_view unit;
 };

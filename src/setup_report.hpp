@@ -26,8 +26,9 @@ struct BrakeFigures {
     std::int32_t front_balance; // percent
 };
 
-// The brake lines' figures, with the writer's arithmetic: double precision,
-// the front share rounded once to single precision, then truncated.
+// The brake lines' figures: mean and front share in double precision, the
+// share rounded once to single precision, both truncated to whole numbers.
+// That rounding is why 700 Nm front and 300 Nm rear show 69%, not 70%.
 [[nodiscard]] BrakeFigures brake_figures(float front_torque, float rear_torque);
 
 // Prints the report of an accepted file, or only the error message when the

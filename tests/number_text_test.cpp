@@ -15,7 +15,7 @@ constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 TEST(FixedPoint, RoundsHalfwayAwayFromZeroAndEverythingElseToNearest) {
     struct Case {
         double value;
-        int decimals;
+        Decimals decimals;
         const char* text;
     };
     const Case cases[] = {
