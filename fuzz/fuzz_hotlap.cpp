@@ -1,14 +1,18 @@
-// Feeds arbitrary bytes through recognition, the information block and the
-// setup report, as the tool does once a file is loaded, and stops on any
-// output that does not end the way its outcome says it must.
-#include "in_process.hpp"
+// Feeds arbitrary bytes through the report on a loaded file, as the tool runs
+// it, and stops on any output that does not end the way its outcome says.
+#include "dump_endings.hpp"
+#include "hotlap_dump.hpp"
+#include "text_sink.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (!ends_soundly(dump(std::as_bytes(std::span{data, size})))) {
+    StringSink out;
+    const DumpOutcome outcome =
+        dump_hotlap(hotlap::Reader{std::as_bytes(std::span{data, size})}, out);
+    if (!ends_soundly(outcome, out.text())) {
         __builtin_trap();
     }
     return 0;

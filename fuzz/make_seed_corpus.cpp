@@ -1,10 +1,10 @@
 // Writes the fuzzer's seed corpus into a folder, one file per case.
 //   make_seed_corpus FOLDER
+#include "byte_files.hpp"
 #include "hotlap_builder.hpp"
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <string>
 #include <utility>
@@ -50,11 +50,7 @@ int main(int argc, char* argv[]) {
     const std::filesystem::path folder = argv[1];
     std::filesystem::create_directories(folder);
     for (const auto& [name, lap] : seeds) {
-        const auto bytes = build_hotlap(lap);
-        std::ofstream file(folder / name, std::ios::binary);
-        file.write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        if (!file) {
+        if (!write_bytes(folder / name, build_hotlap(lap))) {
             std::fprintf(stderr, "make_seed_corpus: cannot write %s\n", name.c_str());
             return 1;
         }

@@ -23,8 +23,8 @@ constexpr std::array<InfoRow, 5> info_rows{{
 bool has_signature(const hotlap::Reader& file) {
     const auto signature = file.text(hotlap::layout::signature);
     const auto expected = hotlap::layout::signature_text;
-    return std::ranges::equal(signature, expected, {}, {},
-                              [](char c) { return static_cast<std::byte>(c); });
+    return std::equal(signature.begin(), signature.end(), expected.begin(), expected.end(),
+                      [](std::byte b, char c) { return b == static_cast<std::byte>(c); });
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "tool_runner.hpp"
 
+#include "byte_files.hpp"
 #include "hotlap_builder.hpp"
 
 #include <cstdlib>
@@ -125,14 +126,12 @@ void remove_folder(const fs::path& folder) {
 } // namespace
 
 std::string read_file(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
+    const auto bytes = read_bytes(path);
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
 void write_file(const fs::path& path, const std::vector<std::byte>& bytes) {
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(write_bytes(path, bytes)) << path;
 }
 
 ToolRun run_tool(const std::vector<std::string>& args, const std::optional<std::string>& input,

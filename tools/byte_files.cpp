@@ -1,0 +1,18 @@
+#include "byte_files.hpp"
+
+#include <fstream>
+#include <iterator>
+
+std::vector<std::byte> read_bytes(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::vector<char> chars{std::istreambuf_iterator<char>(file), {}};
+    const auto* const first = reinterpret_cast<const std::byte*>(chars.data());
+    return {first, first + chars.size()};
+}
+
+bool write_bytes(const std::filesystem::path& path, std::span<const std::byte> bytes) {
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file.flush());
+}

@@ -1,0 +1,20 @@
+// How a dump must end for each outcome: the rejection message alone, the
+// axle error, or the blank line after the final drive. The robustness tests
+// and the fuzzer hold every dump of damaged input to it.
+#pragma once
+
+#include "hotlap_dump.hpp"
+
+#include <string_view>
+
+inline bool ends_soundly(DumpOutcome outcome, std::string_view text) {
+    switch (outcome) {
+    case DumpOutcome::not_a_hotlap:
+        return text == "File Error/Not A Hotlap!";
+    case DumpOutcome::front_rear_undecidable:
+        return text.ends_with("Error: can't figure out what tires are front/rear :-)\n");
+    case DumpOutcome::done:
+        return text.ends_with("\n\n");
+    }
+    return false;
+}
