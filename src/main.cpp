@@ -4,47 +4,75 @@
 // pause, exit. Everything goes to standard output; nothing is written to disk.
 
 #include "file_info.hpp"
+#include "hotlap_dump.hpp"
 #include "hotlap_layout.hpp"
 #include "number_text.hpp"
 #include "platform.hpp"
-#include "setup_report.hpp"
 #include "text_sink.hpp"
 
 #include <cstddef>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <utility>
 
 namespace {
 
 constexpr std::string_view banner = "ZVK Hotlap QDP File Setting Dumper by Brasko & Telvin\n";
 constexpr std::string_view prompt = "File name: ";
 constexpr std::string_view cannot_open = "File doesn't exist/Unable to open file\n";
+constexpr std::string_view name_out_of_memory = "Not enough memory to open the file\n";
 // The size line has no newline of its own; these messages end it.
 constexpr std::string_view out_of_memory = "\nNot enough memory to load the file\n";
 constexpr std::string_view cannot_read = "\nUnable to read the whole file\n";
 
-enum ExitStatus : int { success = 0, front_rear_undecidable = 1 };
+enum ExitStatus : int { success = 0, front_rear_undecidable = 1, write_failed = 2 };
 
-// Opens, sizes, loads and reports on one file. The file buffer lives only in
+// The file named by the first argument, or by the word typed at the prompt.
+// Names are all the tool allocates besides the file buffer, so this is the
+// only step where memory can run out before the load.
+std::optional<platform::InputFile> open_named_file(int argc, platform::ArgumentChar* argv[],
+                                                   StdoutSink& out) {
+    try {
+        std::optional<std::filesystem::path> name;
+        if (argc >= 2) {
+            name = argv[1];
+        } else {
+            out.write(prompt);
+            out.flush();
+            name = platform::read_file_name();
+        }
+        auto file = name ? platform::InputFile::open(*name) : std::nullopt;
+        if (!file) {
+            out.write(cannot_open);
+        }
+        return file;
+    } catch (const std::bad_alloc&) {
+        out.write(name_out_of_memory);
+        return std::nullopt;
+    }
+}
+
+// Sizes, loads and reports on an open file. The file buffer lives only in
 // here, so it is released on every path before the pause.
-ExitStatus dump(const std::optional<std::filesystem::path>& name, TextSink& out) {
-    auto file = name ? platform::InputFile::open(*name) : std::nullopt;
-    const auto length = file ? file->length() : std::nullopt;
+ExitStatus dump(std::optional<platform::InputFile> file, StdoutSink& out) {
+    const auto length = file->length();
     if (!length) {
         out.write(cannot_open);
         return success;
     }
-
     out.write("File size: ");
     out.write(decimal(*length).view());
     out.write(" bytes");
-    if (*length > hotlap::layout::max_length) {
-        // Too long for the writer's own size count: no hotlap file, not loaded.
+    if (!within_length_limit(*length)) {
         print_not_a_hotlap(out);
         return success;
     }
+    out.flush_to_terminal(); // a large file or a slow disk takes a moment
 
     const auto size = static_cast<std::size_t>(*length);
     const platform::FileBuffer buffer = platform::allocate_file_buffer(size);
@@ -60,33 +88,43 @@ ExitStatus dump(const std::optional<std::filesystem::path>& name, TextSink& out)
         return success;
     }
 
-    const hotlap::Reader hotlap_file{contents};
-    if (recognise(hotlap_file, out) == Recognition::rejected) {
-        return success;
-    }
-    print_file_info(hotlap_file, out);
-    if (print_setup_report(hotlap_file, out) == ReportOutcome::front_rear_undecidable) {
+    if (dump_hotlap(hotlap::Reader{contents}, out) == DumpOutcome::front_rear_undecidable) {
         return front_rear_undecidable;
     }
     return success;
 }
 
-} // namespace
-
-int main(int argc, char* argv[]) {
-    StdoutSink out;
-    out.write(banner);
-
-    auto name = platform::file_name_argument(argc, argv);
-    if (!name) {
-        out.write(prompt);
-        out.flush();
-        name = platform::read_file_name();
+// Standard output must have taken every byte: a report cut short by a full
+// disk is a failure, and the one thing the tool says on standard error.
+int finish(StdoutSink& out, ExitStatus status) {
+    if (const auto failure = out.close()) {
+        std::fprintf(stderr, "zvk-setup-dumper: cannot write to standard output: %s\n",
+                     std::strerror(*failure));
+        return write_failed;
     }
-
-    const ExitStatus status = dump(name, out);
-
-    out.flush();
-    platform::pause();
     return status;
 }
+
+int run(int argc, platform::ArgumentChar* argv[]) {
+    StdoutSink out{platform::output_is_terminal()};
+    out.write(banner);
+    out.flush_to_terminal(); // opening a file can take a moment
+    auto file = open_named_file(argc, argv, out);
+    const ExitStatus status = file ? dump(std::move(file), out) : success;
+    out.flush();
+    platform::pause(out);
+    return finish(out, status);
+}
+
+} // namespace
+
+#ifdef _WIN32
+// Wide arguments, split by the C runtime as every other program's are.
+int wmain(int argc, wchar_t* argv[]) {
+    return run(argc, argv);
+}
+#else
+int main(int argc, char* argv[]) {
+    return run(argc, argv);
+}
+#endif

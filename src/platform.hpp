@@ -1,10 +1,12 @@
-// What differs between Windows and POSIX systems: file names, opening and
-// sizing the file, and the pause at the end of a run.
+// What differs between systems: the arguments' characters, reading a typed
+// name, opening and sizing the file, the file buffer, and the pause at the end
+// of a run. One source file per system implements it.
 #pragma once
+
+#include "text_sink.hpp"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -12,17 +14,29 @@
 
 namespace platform {
 
-// The first command-line argument; any further ones are ignored.
-[[nodiscard]] std::optional<std::filesystem::path> file_name_argument(int argc, char* argv[]);
+// The characters of command-line arguments: UTF-16 on Windows, where the
+// ANSI code page cannot spell every name, bytes elsewhere.
+using ArgumentChar = std::filesystem::path::value_type;
 
-// One word from standard input: leading white space is skipped and the word
-// ends at the next white space. Nothing when input ends before a word.
+// One word from standard input, or from the console where there is one:
+// leading white space is skipped and the word ends at the next white space.
+// Nothing when input ends before a word, or when the word is longer than any
+// name a system can open (then no more input is read).
 [[nodiscard]] std::optional<std::filesystem::path> read_file_name();
 
-// A file opened for reading in binary mode. Directories do not open.
+// Whether standard output is a terminal or console, where a person reads it
+// as it comes.
+[[nodiscard]] bool output_is_terminal();
+
+// A file opened for reading in binary mode. Only regular files and devices
+// that can be sized by seeking open: a directory or a named pipe does not.
 class InputFile {
 public:
     [[nodiscard]] static std::optional<InputFile> open(const std::filesystem::path& name);
+
+    InputFile(InputFile&& other) noexcept;
+    InputFile& operator=(InputFile&&) = delete;
+    ~InputFile();
 
     // The file's length in bytes, read as the position of its end.
     [[nodiscard]] std::optional<std::uint64_t> length();
@@ -30,12 +44,9 @@ public:
     [[nodiscard]] bool read_whole(std::span<std::byte> buffer);
 
 private:
-    struct Closer {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    explicit InputFile(std::FILE* file) : file_(file) {}
+    explicit InputFile(int descriptor) : descriptor_(descriptor) {}
 
-    std::unique_ptr<std::FILE, Closer> file_;
+    int descriptor_;
 };
 
 // Releases a file buffer the way it was obtained.
@@ -45,12 +56,14 @@ struct FileBufferRelease {
 };
 using FileBuffer = std::unique_ptr<std::byte[], FileBufferRelease>;
 
-// Memory for `size` bytes of file contents, not zero-filled since the read
-// overwrites it. Large buffers ask for huge pages where the system has them,
-// which saves most of the page faults of filling them. Null when memory runs out.
+// Memory for `size` bytes of file contents, which the tool does not fill
+// before the read overwrites it. Large buffers ask for huge pages where the
+// system has them, which saves most of the page faults of filling them. Null
+// when memory runs out.
 [[nodiscard]] FileBuffer allocate_file_buffer(std::size_t size);
 
 // Waits for a key so that a console window opened for the run stays readable.
-void pause();
+// Whatever the tool prints for it goes through `out`.
+void pause(StdoutSink& out);
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "text_sink.hpp"
 
+#include <cerrno>
 #include <cstdio>
 
 void StdoutSink::write(std::string_view text) {
@@ -14,7 +15,35 @@ void StdoutSink::write(std::string_view text) {
 }
 
 void StdoutSink::flush() {
-    std::fwrite(buffer_.data(), 1, used_, stdout);
+    if (failure_ == 0 && !closed_) {
+        errno = 0;
+        if (std::fwrite(buffer_.data(), 1, used_, stdout) != used_ || std::fflush(stdout) != 0) {
+            fail();
+        }
+    }
     used_ = 0;
-    std::fflush(stdout);
+}
+
+void StdoutSink::flush_to_terminal() {
+    if (terminal_) {
+        flush();
+    }
+}
+
+std::optional<int> StdoutSink::close() {
+    flush();
+    if (!closed_) {
+        closed_ = true;
+        errno = 0;
+        // Closing reports what a file system could only tell at the end.
+        if (std::fclose(stdout) != 0 && failure_ == 0) {
+            fail();
+        }
+    }
+    return failure_ == 0 ? std::nullopt : std::optional<int>{failure_};
+}
+
+void StdoutSink::fail() {
+    // A C library that sets no error number still lost the output.
+    failure_ = errno != 0 ? errno : EIO;
 }

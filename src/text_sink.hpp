@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -24,21 +25,36 @@ protected:
 };
 
 // Collects output in a fixed buffer and hands it to standard output in as few
-// writes as possible: a whole report is one write.
+// writes as possible: to a file or a pipe, a whole report is one write.
 class StdoutSink final : public TextSink {
 public:
-    StdoutSink() = default;
+    // `terminal`: standard output is a terminal, where a person reads each
+    // line as it comes.
+    explicit StdoutSink(bool terminal) : terminal_(terminal) {}
     StdoutSink(const StdoutSink&) = delete;
     StdoutSink& operator=(const StdoutSink&) = delete;
     ~StdoutSink() { flush(); }
 
     void write(std::string_view text) override;
-    // Puts everything written so far on the screen, e.g. before waiting for input.
+    // Hands everything written so far to standard output, e.g. before waiting
+    // for input.
     void flush();
+    // Flushes only to a terminal, so that what is printed is on the screen
+    // before a step that can take time.
+    void flush_to_terminal();
+    // Flushes and closes standard output. Answers the system's error number
+    // of the first write, flush or close that failed, or nothing when every
+    // byte arrived. Nothing is written after a failure or after the close.
+    [[nodiscard]] std::optional<int> close();
 
 private:
+    void fail();
+
     std::array<char, 4096> buffer_{};
     std::size_t used_ = 0;
+    bool terminal_;
+    bool closed_ = false;
+    int failure_ = 0; // error number of the first failure; 0 while all went well
 };
 
 // Collects output in memory, for checking it without a process of its own.

@@ -1,0 +1,266 @@
+// POSIX systems: names are bytes, files open without blocking, large buffers
+// come from huge pages, and the pause waits on the terminal itself.
+#include "platform.hpp"
+#include "read_word.hpp"
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <fcntl.h>
+#include <new>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+// The terminal's settings from before the pause, and the single-key mode the
+// pause sets, for the signal handlers to switch between.
+termios saved_terminal{};
+termios single_key{};
+
+bool in_foreground() {
+    return tcgetpgrp(STDIN_FILENO) == getpgrp();
+}
+
+// Tested on a pseudo-terminal, but the signal ends the process before gcov
+// can record it: GCOVR_EXCL_START
+extern "C" void restore_terminal_and_end(int signal_number) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
+    // The handler was reset on entry: raising again ends the process as usual.
+    std::raise(signal_number);
+}
+// GCOVR_EXCL_STOP
+
+// Ctrl+Z: give the shell its terminal back, then stop as the default would.
+extern "C" void restore_terminal_and_stop(int signal_number) {
+    const int saved_errno = errno;
+    tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
+    struct sigaction handler {};
+    sigaction(signal_number, nullptr, &handler);
+    std::signal(signal_number, SIG_DFL);
+    sigset_t stop_signal{};
+    sigemptyset(&stop_signal);
+    sigaddset(&stop_signal, signal_number);
+    sigprocmask(SIG_UNBLOCK, &stop_signal, nullptr);
+    std::raise(signal_number); // stops here until continued
+    sigaction(signal_number, &handler, nullptr);
+    errno = saved_errno;
+}
+
+// `fg`: take the terminal again. A job continued in the background leaves it
+// alone, and takes it when it is brought to the foreground.
+extern "C" void take_terminal_again(int /*signal_number*/) {
+    const int saved_errno = errno;
+    if (in_foreground()) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &single_key);
+    }
+    errno = saved_errno;
+}
+
+struct SignalHandler {
+    int signal_number;
+    void (*handler)(int);
+    int flags;
+};
+
+constexpr int once = static_cast<int>(SA_RESETHAND);
+constexpr std::array pause_handlers{
+    SignalHandler{SIGINT, restore_terminal_and_end, once},
+    SignalHandler{SIGTERM, restore_terminal_and_end, once},
+    SignalHandler{SIGHUP, restore_terminal_and_end, once},
+    SignalHandler{SIGQUIT, restore_terminal_and_end, once},
+    SignalHandler{SIGTSTP, restore_terminal_and_stop, 0},
+    SignalHandler{SIGCONT, take_terminal_again, 0},
+};
+using SavedHandlers = std::array<struct sigaction, pause_handlers.size()>;
+
+// Installs the pause's handlers, except for signals the parent ignored (a
+// script's `trap '' INT`, say), which stay ignored.
+SavedHandlers install_pause_handlers() {
+    SavedHandlers previous{};
+    for (std::size_t i = 0; i < pause_handlers.size(); ++i) {
+        sigaction(pause_handlers[i].signal_number, nullptr, &previous[i]);
+        if (previous[i].sa_handler == SIG_IGN) {
+            continue;
+        }
+        struct sigaction action {};
+        action.sa_handler = pause_handlers[i].handler;
+        action.sa_flags = pause_handlers[i].flags;
+        sigemptyset(&action.sa_mask);
+        sigaction(pause_handlers[i].signal_number, &action, nullptr);
+    }
+    return previous;
+}
+
+void restore_handlers(const SavedHandlers& previous) {
+    for (std::size_t i = 0; i < pause_handlers.size(); ++i) {
+        sigaction(pause_handlers[i].signal_number, &previous[i], nullptr);
+    }
+}
+
+constexpr std::size_t huge_page = std::size_t{2} << 20;
+
+std::size_t round_up_to_huge_page(std::size_t size) {
+    return (size + huge_page - 1) / huge_page * huge_page;
+}
+
+#ifdef MADV_HUGEPAGE
+// Only advice: without transparent huge pages the buffer works as well.
+void advise_huge_pages(std::byte* start, std::size_t length) {
+    madvise(start, length, MADV_HUGEPAGE);
+}
+#else
+void advise_huge_pages(std::byte* /*start*/, std::size_t /*length*/) {}
+#endif
+
+// Maps whole huge pages, aligned to their size so that the kernel can back
+// them with huge pages, and asks it to. The kernel hands them out zero-filled.
+FileBuffer map_huge_pages(std::size_t size) {
+    const std::size_t length = round_up_to_huge_page(size);
+    void* const mapped = mmap(nullptr, length + huge_page, PROT_READ | PROT_WRITE,
+                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) {
+        return FileBuffer{nullptr, FileBufferRelease{}};
+    }
+    // Trim the mapping to an aligned run of `length` bytes.
+    auto* const first = static_cast<std::byte*>(mapped);
+    const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(first) % huge_page;
+    const std::size_t head = misalignment == 0 ? 0 : huge_page - misalignment;
+    std::byte* const aligned = first + head;
+    if (head != 0) {
+        // Linux 6.7 and later align such mappings themselves.
+        munmap(first, head); // GCOVR_EXCL_LINE: not reached on an aligning kernel
+    }
+    munmap(aligned + length, huge_page - head);
+    advise_huge_pages(aligned, length);
+    return FileBuffer{aligned, FileBufferRelease{length}};
+}
+
+} // namespace
+
+std::optional<std::filesystem::path> read_file_name() {
+    auto word = read_word<char>([] { return std::getchar(); });
+    if (!word) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(std::move(*word));
+}
+
+bool output_is_terminal() {
+    return isatty(STDOUT_FILENO) != 0;
+}
+
+std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {
+    // Without O_NONBLOCK, opening a named pipe would wait for a writer forever.
+    const int descriptor = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return std::nullopt;
+    }
+    InputFile opened{descriptor};
+    // Directories open for reading here, unlike on Windows; pipes and sockets
+    // can never be sized. Devices are left to the seek that sizes them.
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0 || S_ISDIR(status.st_mode) || S_ISFIFO(status.st_mode) ||
+        S_ISSOCK(status.st_mode)) {
+        return std::nullopt;
+    }
+    const int flags = fcntl(descriptor, F_GETFL);
+    if (flags < 0 || fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return std::nullopt;
+    }
+    return opened;
+}
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : descriptor_(std::exchange(other.descriptor_, -1)) {}
+
+InputFile::~InputFile() {
+    if (descriptor_ >= 0) {
+        ::close(descriptor_);
+    }
+}
+
+std::optional<std::uint64_t> InputFile::length() {
+    // A regular file's end is its length, as stdio takes it: files of /proc
+    // cannot seek to their end but say they have none. Devices seek there.
+    struct stat status {};
+    if (fstat(descriptor_, &status) != 0) {
+        return std::nullopt;
+    }
+    const off_t end = S_ISREG(status.st_mode) ? lseek(descriptor_, status.st_size, SEEK_SET)
+                                              : lseek(descriptor_, 0, SEEK_END);
+    if (end < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(end);
+}
+
+bool InputFile::read_whole(std::span<std::byte> buffer) {
+    if (lseek(descriptor_, 0, SEEK_SET) != 0) {
+        return false;
+    }
+    while (!buffer.empty()) {
+        const ssize_t got = read(descriptor_, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        buffer = buffer.subspan(static_cast<std::size_t>(got));
+    }
+    return true;
+}
+
+void FileBufferRelease::operator()(std::byte* bytes) const {
+    if (mapped != 0) {
+        munmap(bytes, mapped);
+        return;
+    }
+    delete[] bytes;
+}
+
+FileBuffer allocate_file_buffer(std::size_t size) {
+    if (size >= huge_page) {
+        return map_huge_pages(size);
+    }
+    return FileBuffer{new (std::nothrow) std::byte[size], FileBufferRelease{}};
+}
+
+void pause(StdoutSink& out) {
+    // There is no PAUSE command here. Wait only where a person can answer:
+    // scripts, pipes and redirected output go on at once, and so does a job in
+    // the background, which may not change the terminal.
+    if (isatty(STDIN_FILENO) == 0 || isatty(STDOUT_FILENO) == 0 || !in_foreground() ||
+        tcgetattr(STDIN_FILENO, &saved_terminal) != 0) {
+        return;
+    }
+    out.write("Press any key to continue . . . ");
+    out.flush();
+
+    single_key = saved_terminal;
+    single_key.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    single_key.c_cc[VMIN] = 1;
+    single_key.c_cc[VTIME] = 0;
+    const SavedHandlers previous = install_pause_handlers();
+    tcsetattr(STDIN_FILENO, TCSANOW, &single_key);
+    char key = 0;
+    while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+    }
+    // Flushing drops the rest of a multi-byte key (an arrow, say), which the
+    // shell would otherwise receive as typed input.
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_terminal);
+    restore_handlers(previous);
+
+    out.write("\n");
+    out.flush();
+}
+
+} // namespace platform

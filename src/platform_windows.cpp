@@ -1,0 +1,171 @@
+// Windows: names are UTF-16, a typed name comes from the console, long names
+// take the extended form, and the command interpreter's PAUSE waits.
+#include "platform.hpp"
+#include "read_word.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <io.h>
+#include <new>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+// Typed names may hold any character: read the console as UTF-16. The rest
+// of the line is read too, so that the pause waits for a key of its own.
+std::optional<std::wstring> read_console_word(HANDLE console) {
+    int last = 0;
+    const auto next = [console, &last] {
+        wchar_t c = 0;
+        DWORD got = 0;
+        const bool read = ReadConsoleW(console, &c, 1, &got, nullptr) != 0 && got == 1;
+        last = read && c != 0x1A ? c : -1; // Ctrl+Z ends input, as for a file
+        return last;
+    };
+    auto word = read_word<wchar_t>(next);
+    while (word && last >= 0 && last != '\n') {
+        next();
+    }
+    return word;
+}
+
+// Bytes from a file or a pipe: UTF-8 where they are valid UTF-8, else in the
+// ANSI code page.
+std::optional<std::wstring> widen(const std::string& bytes) {
+    const int length = static_cast<int>(bytes.size());
+    for (const UINT code_page : {UINT{CP_UTF8}, UINT{CP_ACP}}) {
+        const DWORD flags = code_page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
+        const int wide_length =
+            MultiByteToWideChar(code_page, flags, bytes.data(), length, nullptr, 0);
+        if (wide_length > 0) {
+            std::wstring wide(static_cast<std::size_t>(wide_length), L'\0');
+            MultiByteToWideChar(code_page, flags, bytes.data(), length, wide.data(), wide_length);
+            return wide;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::wstring> read_piped_word() {
+    const auto bytes = read_word<char>([] { return std::getchar(); });
+    return bytes ? widen(*bytes) : std::nullopt;
+}
+
+constexpr std::wstring_view extended_prefix = LR"(\\?\)";
+constexpr std::wstring_view device_prefix = LR"(\\.\)";
+constexpr std::wstring_view unc_prefix = LR"(\\)";
+
+// The name as the system resolves it: absolute, with backslashes, and without
+// `.`, `..`, doubled separators or trailing dots. Empty when it cannot.
+std::wstring full_path(const std::wstring& name) {
+    const DWORD needed = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
+        return {};
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(name.c_str(), needed, full.data(), nullptr);
+    full.resize(length < needed ? length : 0);
+    return full;
+}
+
+// A name whose resolved path has MAX_PATH characters or more opens only in
+// the extended form, which the system takes literally: so it is resolved
+// first, whether it was relative, had forward slashes or `..` parts.
+std::wstring openable_name(const std::filesystem::path& name) {
+    const std::wstring& native = name.native();
+    if (native.starts_with(extended_prefix)) {
+        return native;
+    }
+    const std::wstring full = full_path(native);
+    if (full.size() < MAX_PATH || full.starts_with(extended_prefix) ||
+        full.starts_with(device_prefix)) {
+        return native;
+    }
+    if (full.starts_with(unc_prefix)) { // \\server\share\... becomes \\?\UNC\server\share\...
+        return std::wstring(extended_prefix) + L"UNC\\" + full.substr(unc_prefix.size());
+    }
+    return std::wstring(extended_prefix) + full;
+}
+
+} // namespace
+
+std::optional<std::filesystem::path> read_file_name() {
+    HANDLE const input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    auto word = GetConsoleMode(input, &mode) != 0 ? read_console_word(input) : read_piped_word();
+    if (!word || word->empty()) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(std::move(*word));
+}
+
+bool output_is_terminal() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {
+    // Directories do not open here.
+    const int descriptor =
+        _wopen(openable_name(name).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    if (descriptor < 0) {
+        return std::nullopt;
+    }
+    return InputFile{descriptor};
+}
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : descriptor_(std::exchange(other.descriptor_, -1)) {}
+
+InputFile::~InputFile() {
+    if (descriptor_ >= 0) {
+        _close(descriptor_);
+    }
+}
+
+std::optional<std::uint64_t> InputFile::length() {
+    const auto end = _lseeki64(descriptor_, 0, SEEK_END);
+    if (end < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(end);
+}
+
+bool InputFile::read_whole(std::span<std::byte> buffer) {
+    if (_lseeki64(descriptor_, 0, SEEK_SET) != 0) {
+        return false;
+    }
+    constexpr std::size_t most_per_read = std::size_t{1} << 30; // _read counts in an int
+    while (!buffer.empty()) {
+        const auto wanted = static_cast<unsigned>(std::min(buffer.size(), most_per_read));
+        const int got = _read(descriptor_, buffer.data(), wanted);
+        if (got <= 0) {
+            return false;
+        }
+        buffer = buffer.subspan(static_cast<std::size_t>(got));
+    }
+    return true;
+}
+
+void FileBufferRelease::operator()(std::byte* bytes) const {
+    delete[] bytes;
+}
+
+FileBuffer allocate_file_buffer(std::size_t size) {
+    return FileBuffer{new (std::nothrow) std::byte[size], FileBufferRelease{}};
+}
+
+void pause(StdoutSink& out) {
+    out.flush();
+    // The command interpreter prints its own prompt and waits for a key.
+    [[maybe_unused]] const int ignored = std::system("PAUSE");
+}
+
+} // namespace platform
