@@ -1,53 +1,25 @@
-// Runs that only a POSIX system can stage: the pause on a real (pseudo-)
-// terminal, a named pipe, a limit on the address space.
-#include "tool_runner.hpp"
-
+// The pause on a real (pseudo-)terminal: the test types and reads on the
+// master side, as a person at the keyboard would, and keeps the slave side
+// open to look at the terminal's settings.
 #include <array>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <poll.h>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace std::chrono_literals;
-
-namespace fs = std::filesystem;
-
-TEST_F(EndToEnd, RefusesAFileItCannotHoldInMemory) {
-#ifdef ZVK_SANITIZED
-    GTEST_SKIP() << "the sanitizers' shadow memory needs more address space than the limit";
-#endif
-    if (std::getenv("ZVK_TOOL_WRAPPER") != nullptr) {
-        GTEST_SKIP() << "a wrapper needs more address space than the limit";
-    }
-    { std::ofstream("big.qdp"); }
-    fs::resize_file("big.qdp", 1ULL << 30);
-    expect_runs({{"1 GiB with 256 MiB of address space",
-                  {"big.qdp"},
-                  "",
-                  "File size: 1073741824 bytes\nNot enough memory to load the file\n",
-                  0}},
-                "ulimit -v 262144; ");
-}
-
-TEST_F(EndToEnd, RefusesAFileWithNoEndToSeek) {
-    ASSERT_EQ(mkfifo("pipe.qdp", 0600), 0);
-    // A writer in the background lets the tool's open of the pipe go through.
-    expect_runs({{"a named pipe", {"pipe.qdp"}, "", cannot_open, 0}}, "(echo lap > pipe.qdp &); ");
-}
 
 constexpr std::string_view press_any_key = "Press any key to continue . . . ";
 
@@ -57,8 +29,14 @@ bool same_settings(const termios& a, const termios& b) {
            cfgetispeed(&a) == cfgetispeed(&b) && cfgetospeed(&a) == cfgetospeed(&b);
 }
 
-// A pseudo-terminal: the test types and reads on the master side, and keeps
-// the slave open to look at its settings.
+// How the tool is started on the terminal.
+struct Start {
+    std::vector<const char*> args{"missing.qdp"};
+    int output = -1;                // standard output; -1 for the terminal
+    bool ignores_interrupt = false; // the parent ignored SIGINT, as `trap '' INT` does
+    bool in_background = false;     // a job of its own, not the terminal's foreground
+};
+
 class Terminal : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -72,43 +50,101 @@ protected:
         ASSERT_EQ(tcgetattr(slave_, &before_), 0);
     }
     void TearDown() override {
+        close(report_);
         close(slave_);
         close(master_);
     }
 
-    // Starts the tool on a missing file, with the terminal as its controlling
-    // terminal and standard input; standard output is `output`, or the terminal.
-    pid_t start_tool(int output = -1) const {
-        const pid_t child = fork();
-        if (child == 0) {
-            setsid();
-            const int terminal = open(slave_name_.c_str(), O_RDWR); // becomes the controlling one
-            dup2(terminal, STDIN_FILENO);
-            dup2(output < 0 ? terminal : output, STDOUT_FILENO);
-            dup2(terminal, STDERR_FILENO);
-            execl(TOOL_FILE, TOOL_FILE, "missing.qdp", static_cast<char*>(nullptr));
+    // Starts the tool as an interactive shell runs a job: in a session whose
+    // controlling terminal is this one, a small shell leads and runs the tool
+    // in a process group of its own, in the foreground unless asked otherwise.
+    // The shell reports the tool's process id, then a byte each time the tool
+    // stops, and ends as the tool ended (with 100 when a background job stops).
+    pid_t start_tool(const Start& how = {}) {
+        std::array<int, 2> report{};
+        if (pipe(report.data()) != 0) {
+            return -1;
+        }
+        const pid_t shell = fork();
+        if (shell != 0) {
+            close(report[1]);
+            close(report_);
+            report_ = report[0];
+            if (read(report_, &tool_, sizeof tool_) != sizeof tool_) {
+                tool_ = -1;
+            }
+            return shell;
+        }
+        setsid();
+        const int terminal = open(slave_name_.c_str(), O_RDWR); // becomes the controlling one
+        dup2(terminal, STDIN_FILENO);
+        dup2(how.output < 0 ? terminal : how.output, STDOUT_FILENO);
+        dup2(terminal, STDERR_FILENO);
+        const rlimit no_core{0, 0};
+        setrlimit(RLIMIT_CORE, &no_core);
+        if (how.ignores_interrupt) {
+            std::signal(SIGINT, SIG_IGN);
+        }
+        std::array<int, 2> handed_over{};
+        if (pipe(handed_over.data()) != 0) {
+            _exit(126);
+        }
+        const pid_t job = fork();
+        if (job == 0) {
+            setpgid(0, 0);
+            char ready = 0;
+            static_cast<void>(read(handed_over[0], &ready, 1));
+            std::vector<const char*> argv{TOOL_FILE};
+            argv.insert(argv.end(), how.args.begin(), how.args.end());
+            argv.push_back(nullptr);
+            execv(TOOL_FILE, const_cast<char* const*>(argv.data()));
             _exit(127);
         }
-        return child;
+        setpgid(job, job);
+        if (!how.in_background) {
+            std::signal(SIGTTOU, SIG_IGN); // as shells do, to hand the terminal over
+            tcsetpgrp(STDIN_FILENO, job);
+        }
+        static_cast<void>(write(handed_over[1], "", 1));
+        static_cast<void>(write(report[1], &job, sizeof job));
+        for (;;) {
+            int status = 0;
+            waitpid(job, &status, WUNTRACED);
+            if (WIFEXITED(status)) {
+                _exit(WEXITSTATUS(status));
+            }
+            if (WIFSIGNALED(status)) {
+                std::signal(WTERMSIG(status), SIG_DFL);
+                raise(WTERMSIG(status));
+            }
+            if (how.in_background) {
+                kill(job, SIGKILL);
+                _exit(100);
+            }
+            static_cast<void>(write(report[1], "S", 1));
+        }
     }
 
-    // Reads what the tool wrote until `marker` appears or two seconds pass.
-    std::string read_until(std::string_view marker) const {
-        std::string text;
-        const auto deadline = std::chrono::steady_clock::now() + 2s;
-        while (text.find(marker) == std::string::npos &&
-               std::chrono::steady_clock::now() < deadline) {
-            pollfd ready{master_, POLLIN, 0};
-            if (poll(&ready, 1, 50) == 1) {
-                std::array<char, 256> chunk{};
-                const ssize_t got = read(master_, chunk.data(), chunk.size());
-                if (got <= 0) {
-                    break;
-                }
-                text.append(chunk.data(), static_cast<std::size_t>(got));
-            }
-        }
-        return text;
+    // Whether the shell reported the tool stopped within five seconds.
+    [[nodiscard]] bool tool_stopped() const {
+        pollfd ready{report_, POLLIN, 0};
+        char stopped = 0;
+        return poll(&ready, 1, 5000) == 1 && read(report_, &stopped, 1) == 1;
+    }
+
+    void type(std::string_view keys) const {
+        ASSERT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    }
+
+    // Reads what the tool wrote until `marker` appears or `patience` passes.
+    std::string read_until(std::string_view marker, std::chrono::milliseconds patience = 2s) const {
+        return read_from(master_, marker, patience);
+    }
+
+    // What a program reading the terminal next, such as the shell, receives.
+    std::string next_line_read() const {
+        type("z\n");
+        return read_from(slave_, "\n", 2s);
     }
 
     // Waits until the tool has switched the terminal to single keys.
@@ -142,53 +178,118 @@ protected:
         return tcgetattr(slave_, &after) == 0 && same_settings(before_, after);
     }
 
+    static std::string read_from(int descriptor, std::string_view marker,
+                                 std::chrono::milliseconds patience) {
+        std::string text;
+        const auto deadline = std::chrono::steady_clock::now() + patience;
+        while (text.find(marker) == std::string::npos &&
+               std::chrono::steady_clock::now() < deadline) {
+            pollfd ready{descriptor, POLLIN, 0};
+            if (poll(&ready, 1, 50) == 1) {
+                std::array<char, 256> chunk{};
+                const ssize_t got = read(descriptor, chunk.data(), chunk.size());
+                if (got <= 0) {
+                    break;
+                }
+                text.append(chunk.data(), static_cast<std::size_t>(got));
+            }
+        }
+        return text;
+    }
+
+    pid_t tool_ = -1; // the tool itself, for signals from another process
+
+private:
     int master_ = -1;
     int slave_ = -1;
+    int report_ = -1;
     std::string slave_name_;
     termios before_{};
 };
 
-TEST_F(Terminal, OneKeyEndsThePause) {
-    const pid_t tool = start_tool();
-    EXPECT_NE(read_until(press_any_key).find(press_any_key), std::string::npos);
+TEST_F(Terminal, EachWayThePauseEnds) {
+    struct Ending {
+        const char* what;
+        std::string_view typed; // during the pause
+        int sent;               // a signal from another process, or 0
+        int ends_by;            // the signal that ends the tool, or 0 for status 0
+        bool ignores_interrupt = false;
+    };
+    const Ending endings[] = {
+        {"a key", "x", 0, 0},
+        {"an arrow key, whose rest must not reach the shell", "\x1b[A", 0, 0},
+        {"Ctrl+C", "\x03", 0, SIGINT},
+        {"Ctrl+\\", "\x1c", 0, SIGQUIT},
+        {"SIGTERM", "", SIGTERM, SIGTERM},
+        {"SIGHUP", "", SIGHUP, SIGHUP},
+        {"Ctrl+C that the parent ignores, then a key", "\x03x", 0, 0, true},
+    };
+    for (const Ending& e : endings) {
+        const pid_t shell = start_tool({.ignores_interrupt = e.ignores_interrupt});
+        EXPECT_NE(read_until(press_any_key).find(press_any_key), std::string::npos) << e.what;
+        ASSERT_TRUE(waits_for_a_key()) << e.what;
+        type(e.typed);
+        if (e.sent != 0) {
+            kill(tool_, e.sent);
+        }
+        const int status = wait_for(shell);
+        if (e.ends_by == 0) {
+            ASSERT_TRUE(WIFEXITED(status)) << e.what;
+            EXPECT_EQ(WEXITSTATUS(status), 0) << e.what;
+            EXPECT_EQ(read_until("\n"), "\r\n") << e.what; // the key is not echoed
+            EXPECT_EQ(next_line_read(), "z\n") << e.what;
+        } else {
+            ASSERT_TRUE(WIFSIGNALED(status)) << e.what;
+            EXPECT_EQ(WTERMSIG(status), e.ends_by) << e.what;
+        }
+        EXPECT_TRUE(settings_restored()) << e.what;
+    }
+}
+
+TEST_F(Terminal, CtrlZGivesTheTerminalBackUntilFg) {
+    const pid_t shell = start_tool();
+    read_until(press_any_key);
     ASSERT_TRUE(waits_for_a_key());
-    ASSERT_EQ(write(master_, "x", 1), 1);
-    const int status = wait_for(tool);
+    type("\x1a");
+    ASSERT_TRUE(tool_stopped());
+    EXPECT_TRUE(settings_restored());
+    kill(tool_, SIGCONT);
+    ASSERT_TRUE(waits_for_a_key());
+    type("x");
+    const int status = wait_for(shell);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(read_until("\n"), "\r\n"); // the key is not echoed; the line is ended
     EXPECT_TRUE(settings_restored());
 }
 
-TEST_F(Terminal, SignalsDuringThePauseRestoreTheSettings) {
-    struct Case {
-        const char* what;
-        int signal;
-        bool typed; // Ctrl+C on the keyboard, or a signal sent by another process
-    };
-    for (const Case& c : {Case{"Ctrl+C", SIGINT, true}, Case{"SIGTERM", SIGTERM, false},
-                          Case{"SIGHUP", SIGHUP, false}}) {
-        const pid_t tool = start_tool();
-        read_until(press_any_key);
-        ASSERT_TRUE(waits_for_a_key()) << c.what;
-        if (c.typed) {
-            ASSERT_EQ(write(master_, "\x03", 1), 1);
-        } else {
-            kill(tool, c.signal);
-        }
-        const int status = wait_for(tool);
-        ASSERT_TRUE(WIFSIGNALED(status)) << c.what;
-        EXPECT_EQ(WTERMSIG(status), c.signal) << c.what;
-        EXPECT_TRUE(settings_restored()) << c.what;
-    }
+TEST_F(Terminal, TheBackgroundDoesNotWait) {
+    const pid_t session = start_tool({.in_background = true});
+    const int status = wait_for(session);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0); // not stopped for touching the terminal
+    // It has ended, so all it wrote is there to read.
+    EXPECT_EQ(read_until(press_any_key, 200ms).find(press_any_key), std::string::npos);
+    EXPECT_TRUE(settings_restored());
+}
+
+TEST_F(Terminal, ThePromptIsOnTheScreenBeforeInputIsRead) {
+    const pid_t shell = start_tool({.args = {}});
+    EXPECT_NE(read_until("File name: ").find("File name: "), std::string::npos);
+    type("missing.qdp\n");
+    EXPECT_NE(read_until(press_any_key).find("Unable to open file"), std::string::npos);
+    ASSERT_TRUE(waits_for_a_key());
+    type("x");
+    const int status = wait_for(shell);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(Terminal, NoPauseWhenOutputIsRedirected) {
     std::array<int, 2> pipe_ends{};
     ASSERT_EQ(pipe(pipe_ends.data()), 0);
-    const pid_t tool = start_tool(pipe_ends[1]);
+    const pid_t shell = start_tool({.output = pipe_ends[1]});
     close(pipe_ends[1]);
-    const int status = wait_for(tool);
+    const int status = wait_for(shell);
     std::string out(512, '\0');
     const ssize_t got = read(pipe_ends[0], out.data(), out.size());
     close(pipe_ends[0]);

@@ -86,6 +86,9 @@ TEST(Recognise, NeedsSignatureFormatAndLength) {
             EXPECT_EQ(result.text, "File Error/Not A Hotlap!") << c.what;
         }
     }
+    // The size count is a signed 32-bit number: 2 GiB and more are refused unread.
+    EXPECT_TRUE(within_length_limit(0x7fff'ffff));
+    EXPECT_FALSE(within_length_limit(0x8000'0000));
 }
 
 TEST(FileInfo, PrintsEveryByteOfEachFieldInRowOrder) {

@@ -4,8 +4,7 @@
 #include "hotlap_builder.hpp"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <span>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -51,6 +50,7 @@ const std::string sample_report = sample_info +
                                   "1st 3.214\n2nd 2.105\n3rd 1.562\n4th 1.238\n5th 1.000\n"
                                   "Final drive: 4.125\n"
                                   "\n";
+const std::string sample_run = "File size: 4096 bytes" + sample_report;
 
 namespace {
 
@@ -67,6 +67,8 @@ std::string quoted(const std::string& word) {
 }
 
 #ifdef _WIN32
+constexpr const char* closed_input = " <NUL";
+
 // What reaches a file from standard output in text mode: CR LF line ends.
 std::string with_crlf(const std::string& text) {
     std::string converted;
@@ -112,7 +114,20 @@ void remove_tree(const std::wstring& folder) {
 void remove_folder(const fs::path& folder) {
     remove_tree(LR"(\\?\)" + folder.wstring());
 }
+// The interpreter's PAUSE may print its prompt after the report.
+void expect_output(const std::string& out, const std::string& expected_text, const char* what) {
+    const std::string expected = with_crlf(expected_text);
+    const std::string rest = out.substr(std::min(expected.size(), out.size()));
+    EXPECT_EQ(out.substr(0, expected.size()), expected) << what;
+    EXPECT_TRUE(rest.empty() || rest.starts_with("Press any key to continue")) << what << rest;
+}
 #else
+constexpr const char* closed_input = " <&-";
+
+void expect_output(const std::string& out, const std::string& expected, const char* what) {
+    EXPECT_EQ(out, expected) << what;
+}
+
 int run_command(const std::string& command) {
     const int wait_status = std::system(command.c_str());
     return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
@@ -130,49 +145,51 @@ std::string read_file(const fs::path& path) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-void write_file(const fs::path& path, const std::vector<std::byte>& bytes) {
+void write_file(const fs::path& path, std::span<const std::byte> bytes) {
     ASSERT_TRUE(write_bytes(path, bytes)) << path;
 }
 
-ToolRun run_tool(const std::vector<std::string>& args, const std::optional<std::string>& input,
-                 const std::string& shell_setup) {
+namespace {
+
+struct Captured {
+    std::string out;
+    std::string err;
+    int status;
+};
+
+Captured run_tool(const ExpectedRun& run) {
     // A checker such as valgrind may run the tool: ZVK_TOOL_WRAPPER="valgrind -q".
     const char* const wrapper = std::getenv("ZVK_TOOL_WRAPPER");
-    std::string command = shell_setup + (wrapper ? wrapper + " "s : "") +
-                          quoted(fs::path(TOOL_FILE).make_preferred().string());
-    for (const auto& arg : args) {
+    std::string command =
+        run.setup + (run.setup.empty() ? "" : " ") + (wrapper ? wrapper + " "s : "") +
+        quoted(run.program.empty() ? fs::path(TOOL_FILE).make_preferred().string() : run.program);
+    for (const auto& arg : run.args) {
         command.append(1, ' ').append(quoted(arg));
     }
-    if (input) {
-        std::ofstream("stdin.txt", std::ios::binary) << *input;
+    if (!run.input_from.empty()) {
+        command += " <" + run.input_from;
+    } else if (run.input) {
+        write_file("stdin.txt", std::as_bytes(std::span{*run.input}));
         command += " <stdin.txt";
     } else {
-#ifdef _WIN32
-        command += " <NUL";
-#else
-        command += " <&-";
-#endif
+        command += closed_input;
     }
-    command += " >stdout.txt 2>stderr.txt";
+    command += " >" + (run.output_to.empty() ? "stdout.txt"s : run.output_to) + " 2>stderr.txt";
     const int status = run_command(command);
     return {read_file("stdout.txt"), read_file("stderr.txt"), status};
 }
 
-void expect_runs(const std::vector<Case>& cases, const std::string& shell_setup) {
-    for (const auto& c : cases) {
-        const ToolRun result = run_tool(c.args, c.input, shell_setup);
-#ifdef _WIN32
-        // The interpreter's PAUSE may print its prompt after the report.
-        const std::string expected = with_crlf(banner + c.out);
-        const std::string rest = result.out.substr(std::min(expected.size(), result.out.size()));
-        EXPECT_EQ(result.out.substr(0, expected.size()), expected) << c.what;
-        EXPECT_TRUE(rest.empty() || rest.starts_with("Press any key to continue"))
-            << c.what << rest;
-#else
-        EXPECT_EQ(result.out, banner + c.out) << c.what;
-#endif
-        EXPECT_EQ(result.err, "") << c.what;
-        EXPECT_EQ(result.status, c.status) << c.what;
+} // namespace
+
+void expect_runs(const std::vector<ExpectedRun>& runs) {
+    for (const auto& run : runs) {
+        fs::remove("stdout.txt");
+        const Captured result = run_tool(run);
+        if (run.output_to.empty()) {
+            expect_output(result.out, banner + run.out, run.what);
+        }
+        EXPECT_EQ(result.err, run.err) << run.what;
+        EXPECT_EQ(result.status, run.status) << run.what;
     }
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -13,34 +14,40 @@
 inline const std::string banner = "ZVK Hotlap QDP File Setting Dumper by Brasko & Telvin\n";
 inline const std::string cannot_open = "File doesn't exist/Unable to open file\n";
 
-// Everything after the size line for the example file, and its first part.
+// A device that takes no byte: every write fails as on a full disk. Under
+// Wine, Z: is the Linux root.
+#ifdef _WIN32
+inline const std::string full_device = R"(Z:\dev\full)";
+#else
+inline const std::string full_device = "/dev/full";
+#endif
+
+// Everything after the size line for the example file, and its first part;
+// and all a run on it prints after the banner.
 extern const std::string sample_info;
 extern const std::string sample_report;
+extern const std::string sample_run;
 
-struct ToolRun {
-    std::string out;
-    std::string err;
-    int status = -1;
-};
-
-// Runs the tool with `args` (UTF-8) in the current folder; standard input is
-// `input`, or closed. `shell_setup` runs first in the same shell.
-ToolRun run_tool(const std::vector<std::string>& args, const std::optional<std::string>& input,
-                 const std::string& shell_setup = "");
-
-struct Case {
+// One run of the tool and what it must print.
+struct ExpectedRun {
     const char* what;
-    std::vector<std::string> args;
-    std::optional<std::string> input;
-    std::string out; // after the banner, with "\n" line ends
-    int status;
+    std::vector<std::string> args{};    // UTF-8
+    std::optional<std::string> input{}; // standard input; nothing: closed
+    std::string out{};                  // standard output after the banner, "\n" line ends
+    int status = 0;
+    std::string err{};        // standard error
+    std::string setup{};      // shell words before the tool, e.g. "ulimit -v 1024; timeout 10"
+    std::string input_from{}; // a file for standard input, instead of `input`
+    std::string output_to{};  // a file for standard output, which is then not checked
+    std::string program{};    // what runs instead of the tool, e.g. a script that runs it
 };
 
-// Runs each case and checks standard output, standard error and exit status.
-void expect_runs(const std::vector<Case>& cases, const std::string& shell_setup = "");
+// Runs each in the current folder and checks standard output, standard error
+// and exit status.
+void expect_runs(const std::vector<ExpectedRun>& runs);
 
 std::string read_file(const std::filesystem::path& path);
-void write_file(const std::filesystem::path& path, const std::vector<std::byte>& bytes);
+void write_file(const std::filesystem::path& path, std::span<const std::byte> bytes);
 
 // Each test works in a folder of its own, below the one it starts in, that
 // holds the example file and whatever else the test names.
