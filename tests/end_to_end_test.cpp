@@ -26,6 +26,7 @@ std::string write_error(const std::string& reason) {
     return "zvk-setup-dumper: cannot write to standard output: " + reason + "\n";
 }
 
+#ifndef _WIN32
 // Limits on the address space hold the tool alone, not a sanitizer or valgrind.
 bool address_limits_apply() {
 #ifdef ZVK_SANITIZED
@@ -34,6 +35,7 @@ bool address_limits_apply() {
     return std::getenv("ZVK_TOOL_WRAPPER") == nullptr;
 #endif
 }
+#endif
 
 TEST_F(EndToEnd, CommandLineAndPrompt) {
     write_file("my", build_hotlap(sample_hotlap()));

@@ -1,0 +1,93 @@
+# Installation and packages. Linux: a .deb for Debian and its kin, linked
+# dynamically as Debian's policy asks, so that security updates of the C and
+# C++ libraries reach the tool; and a .tar.gz with the static executable,
+# which runs on any x86-64 Linux without installation. Windows: a flat .zip
+# with the static executable.
+include(GNUInstallDirs)
+
+set(CPACK_PACKAGE_CONTACT "zvk-setup-dumper developers <zvk-setup-dumper@users.noreply.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "print the car setup stored in a ZVK hotlap (QDP) file")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  install(TARGETS zvk-setup-dumper RUNTIME DESTINATION .)
+  install(FILES README.md LICENSE CHANGELOG.md examples/sample.qdp DESTINATION .)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME windows-x86_64)
+  include(CPack)
+  return()
+endif()
+
+# What both packages and `cmake --install` hold: the manual page, compressed
+# as Debian has it, the README and the example lap.
+find_program(GZIP_PROGRAM gzip REQUIRED)
+configure_file(docs/zvk-setup-dumper.1.in zvk-setup-dumper.1 @ONLY)
+add_custom_command(OUTPUT zvk-setup-dumper.1.gz
+  COMMAND ${GZIP_PROGRAM} -9n -c zvk-setup-dumper.1 > zvk-setup-dumper.1.gz
+  DEPENDS ${PROJECT_BINARY_DIR}/zvk-setup-dumper.1
+  VERBATIM)
+add_custom_target(manual-page ALL DEPENDS zvk-setup-dumper.1.gz)
+install(FILES ${PROJECT_BINARY_DIR}/zvk-setup-dumper.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT manual)
+install(FILES README.md examples/sample.qdp DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT manual)
+
+# `cmake --install` and the .tar.gz: the executable as built, the license and
+# history beside it.
+install(TARGETS zvk-setup-dumper RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+install(FILES LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT program)
+install(FILES LICENSE DESTINATION . COMPONENT archive EXCLUDE_FROM_ALL)
+
+set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
+# Each generator takes its own components: see packaging/components.cmake.
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/packaging/components.cmake)
+if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(CPACK_GENERATOR TGZ)
+  include(CPack)
+  return()
+endif()
+
+# The .deb: a dynamically linked executable, and Debian's copyright file and
+# changelog in place of the license and the history.
+add_executable(zvk-setup-dumper-dynamic src/main.cpp)
+target_link_libraries(zvk-setup-dumper-dynamic PRIVATE zvk_dumper zvk_compile_options)
+set_target_properties(zvk-setup-dumper-dynamic PROPERTIES
+  OUTPUT_NAME zvk-setup-dumper RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/dynamic)
+file(READ LICENSE license)
+string(REGEX REPLACE "^MIT License\n\nCopyright[^\n]*\n\n" "" license_terms "${license}")
+string(REPLACE "\n\n" "\n.\n" license_terms "${license_terms}")
+string(REGEX REPLACE "\n$" "" license_terms "${license_terms}")
+string(REPLACE "\n" "\n " license_terms " ${license_terms}")
+configure_file(packaging/copyright.in copyright @ONLY)
+add_custom_command(OUTPUT changelog.gz
+  COMMAND ${CMAKE_COMMAND} -D INPUT=${PROJECT_SOURCE_DIR}/CHANGELOG.md -D OUTPUT=changelog
+          -D PACKAGE=${PROJECT_NAME} "-D MAINTAINER=${CPACK_PACKAGE_CONTACT}"
+          -P ${PROJECT_SOURCE_DIR}/packaging/debian_changelog.cmake
+  COMMAND ${GZIP_PROGRAM} -9n -f changelog
+  DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/packaging/debian_changelog.cmake
+  VERBATIM)
+add_custom_target(debian-changelog ALL DEPENDS changelog.gz)
+install(TARGETS zvk-setup-dumper-dynamic RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        COMPONENT debian EXCLUDE_FROM_ALL)
+install(FILES ${PROJECT_BINARY_DIR}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
+install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME ${PROJECT_NAME} COMPONENT debian EXCLUDE_FROM_ALL)
+
+set(CPACK_GENERATOR DEB TGZ)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# CPack puts the summary first and indents the lines as Debian wants them.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "zvk-setup-dumper reads one hotlap file (.qdp) saved by the ZVK racing
+simulator and prints, as plain text, the simulator version, the player,
+the car, the track and the weather, then the car setup: the rear and front
+suspension with their tyre compounds, the brakes, the gear ratios and the
+final drive.
+
+It only reads the file. The report goes to standard output, for people and
+for scripts alike.")
+include(CPack)
