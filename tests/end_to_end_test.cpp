@@ -83,7 +83,7 @@ TEST_F(EndToEnd, EachWayARunEnds) {
              "Error: can't figure out what tires are front/rear :-)\n",
          1},
     };
-    if (fs::exists(full_device)) {
+    if (std::ofstream(full_device).is_open()) { // only Wine has one on Windows
         runs.push_back({.what = "a full disk",
                         .args = {"sample.qdp"},
                         .input = "",

@@ -69,8 +69,8 @@ std::string quoted(const std::string& word) {
 #ifdef _WIN32
 constexpr const char* closed_input = " <NUL";
 
-// What reaches a file from standard output in text mode: CR LF line ends.
-std::string with_crlf(const std::string& text) {
+// What reaches a file from a standard stream in text mode: CR LF line ends.
+std::string as_written(const std::string& text) {
     std::string converted;
     for (const char c : text) {
         converted += c == '\n' ? "\r\n"s : std::string(1, c);
@@ -116,13 +116,17 @@ void remove_folder(const fs::path& folder) {
 }
 // The interpreter's PAUSE may print its prompt after the report.
 void expect_output(const std::string& out, const std::string& expected_text, const char* what) {
-    const std::string expected = with_crlf(expected_text);
+    const std::string expected = as_written(expected_text);
     const std::string rest = out.substr(std::min(expected.size(), out.size()));
     EXPECT_EQ(out.substr(0, expected.size()), expected) << what;
     EXPECT_TRUE(rest.empty() || rest.starts_with("Press any key to continue")) << what << rest;
 }
 #else
 constexpr const char* closed_input = " <&-";
+
+std::string as_written(const std::string& text) {
+    return text;
+}
 
 void expect_output(const std::string& out, const std::string& expected, const char* what) {
     EXPECT_EQ(out, expected) << what;
@@ -188,7 +192,7 @@ void expect_runs(const std::vector<ExpectedRun>& runs) {
         if (run.output_to.empty()) {
             expect_output(result.out, banner + run.out, run.what);
         }
-        EXPECT_EQ(result.err, run.err) << run.what;
+        EXPECT_EQ(result.err, as_written(run.err)) << run.what;
         EXPECT_EQ(result.status, run.status) << run.what;
     }
 }
