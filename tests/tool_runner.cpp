@@ -85,7 +85,11 @@ int run_command(const std::string& command) {
     wide.resize(static_cast<std::size_t>(
         MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), wide.data(),
                             static_cast<int>(wide.size()))));
-    return _wsystem(wide.c_str());
+    const int status = _wsystem(wide.c_str());
+    if (status == -1) { // the interpreter did not start; errno says nothing under Wine
+        ADD_FAILURE() << "cmd.exe did not start, GetLastError " << GetLastError();
+    }
+    return status;
 }
 // The C++ library cannot walk below MAX_PATH, where the long-name test goes,
 // nor delete a read-only file: Win32 with extended paths can.
