@@ -17,7 +17,10 @@ void StdoutSink::write(std::string_view text) {
 void StdoutSink::flush() {
     if (failure_ == 0 && !closed_) {
         errno = 0;
-        if (std::fwrite(buffer_.data(), 1, used_, stdout) != used_ || std::fflush(stdout) != 0) {
+        std::fwrite(buffer_.data(), 1, used_, stdout);
+        // On a terminal, stdout is line-buffered: a line whose write failed
+        // still counts as written, and only the error flag tells.
+        if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
             fail();
         }
     }
