@@ -32,11 +32,25 @@ bool in_foreground() {
 // Tested on a pseudo-terminal, but the signal ends the process before gcov
 // can record it: GCOVR_EXCL_START
 extern "C" void restore_terminal_and_end(int signal_number) {
-    tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
+    // A stopped job that is killed (`kill %1`) is in the background, where
+    // changing the terminal would stop it again; Ctrl+Z has restored it.
+    if (in_foreground()) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
+    }
     // The handler was reset on entry: raising again ends the process as usual.
     std::raise(signal_number);
 }
 // GCOVR_EXCL_STOP
+
+// `fg`: take the terminal again. A job continued in the background leaves it
+// alone, and takes it when it is brought to the foreground.
+extern "C" void take_terminal_again(int /*signal_number*/) {
+    const int saved_errno = errno;
+    if (in_foreground()) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &single_key);
+    }
+    errno = saved_errno;
+}
 
 // Ctrl+Z: give the shell its terminal back, then stop as the default would.
 extern "C" void restore_terminal_and_stop(int signal_number) {
@@ -51,16 +65,9 @@ extern "C" void restore_terminal_and_stop(int signal_number) {
     sigprocmask(SIG_UNBLOCK, &stop_signal, nullptr);
     std::raise(signal_number); // stops here until continued
     sigaction(signal_number, &handler, nullptr);
-    errno = saved_errno;
-}
-
-// `fg`: take the terminal again. A job continued in the background leaves it
-// alone, and takes it when it is brought to the foreground.
-extern "C" void take_terminal_again(int /*signal_number*/) {
-    const int saved_errno = errno;
-    if (in_foreground()) {
-        tcsetattr(STDIN_FILENO, TCSANOW, &single_key);
-    }
+    // With no shell to stop for (a window opened just for the tool), the
+    // kernel drops the stop, and the wait goes on as before.
+    take_terminal_again(signal_number);
     errno = saved_errno;
 }
 

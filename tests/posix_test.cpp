@@ -32,10 +32,16 @@ bool same_settings(const termios& a, const termios& b) {
 // How the tool is started on the terminal.
 struct Start {
     std::vector<const char*> args{"missing.qdp"};
-    int output = -1;                // standard output; -1 for the terminal
-    bool ignores_interrupt = false; // the parent ignored SIGINT, as `trap '' INT` does
-    bool in_background = false;     // a job of its own, not the terminal's foreground
+    int output = -1;            // standard output; -1 for the terminal
+    int ignored_signal = 0;     // one the parent ignored, as `trap '' INT` does
+    bool in_background = false; // a job of its own, not the terminal's foreground
+    bool job_control = true;    // false: no shell, as in a window opened for the tool
 };
+
+// What the test, as the user, tells the shell to do with a stopped job.
+constexpr char to_foreground = 'f'; // fg
+constexpr char to_background = 'b'; // bg
+constexpr char to_end = 'k';        // kill %1: SIGTERM, then SIGCONT, as bash sends them
 
 class Terminal : public ::testing::Test {
 protected:
@@ -51,6 +57,7 @@ protected:
     }
     void TearDown() override {
         close(report_);
+        close(commands_);
         close(slave_);
         close(master_);
     }
@@ -59,22 +66,30 @@ protected:
     // controlling terminal is this one, a small shell leads and runs the tool
     // in a process group of its own, in the foreground unless asked otherwise.
     // The shell reports the tool's process id, then a byte each time the tool
-    // stops, and ends as the tool ended (with 100 when a background job stops).
+    // stops, when it takes the terminal back and waits for `fg` or `kill %1`.
+    // It ends as the tool ended (with 100 when a background job stops).
+    // Without job control the tool leads the session itself.
     pid_t start_tool(const Start& how = {}) {
         std::array<int, 2> report{};
-        if (pipe(report.data()) != 0) {
+        std::array<int, 2> commands{};
+        if (pipe(report.data()) != 0 || pipe(commands.data()) != 0) {
             return -1;
         }
         const pid_t shell = fork();
         if (shell != 0) {
             close(report[1]);
+            close(commands[0]);
             close(report_);
+            close(commands_);
             report_ = report[0];
-            if (read(report_, &tool_, sizeof tool_) != sizeof tool_) {
+            commands_ = commands[1];
+            tool_ = shell;
+            if (how.job_control && read(report_, &tool_, sizeof tool_) != sizeof tool_) {
                 tool_ = -1;
             }
             return shell;
         }
+        close(master_); // only the test holds it, so that closing it hangs up
         setsid();
         const int terminal = open(slave_name_.c_str(), O_RDWR); // becomes the controlling one
         dup2(terminal, STDIN_FILENO);
@@ -82,8 +97,11 @@ protected:
         dup2(terminal, STDERR_FILENO);
         const rlimit no_core{0, 0};
         setrlimit(RLIMIT_CORE, &no_core);
-        if (how.ignores_interrupt) {
-            std::signal(SIGINT, SIG_IGN);
+        if (how.ignored_signal != 0) {
+            std::signal(how.ignored_signal, SIG_IGN);
+        }
+        if (!how.job_control) {
+            run_tool(how);
         }
         std::array<int, 2> handed_over{};
         if (pipe(handed_over.data()) != 0) {
@@ -94,15 +112,11 @@ protected:
             setpgid(0, 0);
             char ready = 0;
             static_cast<void>(read(handed_over[0], &ready, 1));
-            std::vector<const char*> argv{TOOL_FILE};
-            argv.insert(argv.end(), how.args.begin(), how.args.end());
-            argv.push_back(nullptr);
-            execv(TOOL_FILE, const_cast<char* const*>(argv.data()));
-            _exit(127);
+            run_tool(how);
         }
         setpgid(job, job);
+        std::signal(SIGTTOU, SIG_IGN); // as shells do, to hand the terminal over
         if (!how.in_background) {
-            std::signal(SIGTTOU, SIG_IGN); // as shells do, to hand the terminal over
             tcsetpgrp(STDIN_FILENO, job);
         }
         static_cast<void>(write(handed_over[1], "", 1));
@@ -121,8 +135,29 @@ protected:
                 kill(job, SIGKILL);
                 _exit(100);
             }
+            tcsetpgrp(STDIN_FILENO, getpgrp());
             static_cast<void>(write(report[1], "S", 1));
+            char command = 0;
+            if (read(commands[0], &command, 1) != 1) {
+                kill(job, SIGKILL);
+            } else if (command == to_foreground) {
+                tcsetpgrp(STDIN_FILENO, job);
+                kill(job, SIGCONT);
+            } else if (command == to_background) {
+                kill(job, SIGCONT);
+            } else {
+                kill(job, SIGTERM);
+                kill(job, SIGCONT);
+            }
         }
+    }
+
+    [[noreturn]] static void run_tool(const Start& how) {
+        std::vector<const char*> argv{TOOL_FILE};
+        argv.insert(argv.end(), how.args.begin(), how.args.end());
+        argv.push_back(nullptr);
+        execv(TOOL_FILE, const_cast<char* const*>(argv.data()));
+        _exit(127);
     }
 
     // Whether the shell reported the tool stopped within five seconds.
@@ -130,6 +165,34 @@ protected:
         pollfd ready{report_, POLLIN, 0};
         char stopped = 0;
         return poll(&ready, 1, 5000) == 1 && read(report_, &stopped, 1) == 1;
+    }
+
+    // Tells the shell what to do with the stopped job.
+    void tell_shell(char command) const { ASSERT_EQ(write(commands_, &command, 1), 1); }
+
+    // Marks the terminal's settings with a character no one uses, so that the
+    // test can tell when the tool has set them anew.
+    void mark_settings() const {
+        termios marked{};
+        ASSERT_EQ(tcgetattr(slave_, &marked), 0);
+        marked.c_cc[VEOL2] = 'q';
+        ASSERT_EQ(tcsetattr(slave_, TCSANOW, &marked), 0);
+    }
+    [[nodiscard]] bool settings_set_anew() const {
+        for (int tries = 0; tries < 200; ++tries) {
+            termios now{};
+            if (tcgetattr(slave_, &now) == 0 && now.c_cc[VEOL2] != 'q') {
+                return true;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+
+    // Closes the terminal's master side: the terminal hangs up.
+    void hang_up() {
+        close(master_);
+        master_ = -1;
     }
 
     void type(std::string_view keys) const {
@@ -203,6 +266,7 @@ private:
     int master_ = -1;
     int slave_ = -1;
     int report_ = -1;
+    int commands_ = -1;
     std::string slave_name_;
     termios before_{};
 };
@@ -213,7 +277,7 @@ TEST_F(Terminal, EachWayThePauseEnds) {
         std::string_view typed; // during the pause
         int sent;               // a signal from another process, or 0
         int ends_by;            // the signal that ends the tool, or 0 for status 0
-        bool ignores_interrupt = false;
+        int ignored_signal = 0;
     };
     const Ending endings[] = {
         {"a key", "x", 0, 0},
@@ -222,10 +286,10 @@ TEST_F(Terminal, EachWayThePauseEnds) {
         {"Ctrl+\\", "\x1c", 0, SIGQUIT},
         {"SIGTERM", "", SIGTERM, SIGTERM},
         {"SIGHUP", "", SIGHUP, SIGHUP},
-        {"Ctrl+C that the parent ignores, then a key", "\x03x", 0, 0, true},
+        {"Ctrl+C that the parent ignores, then a key", "\x03x", 0, 0, SIGINT},
     };
     for (const Ending& e : endings) {
-        const pid_t shell = start_tool({.ignores_interrupt = e.ignores_interrupt});
+        const pid_t shell = start_tool({.ignored_signal = e.ignored_signal});
         EXPECT_NE(read_until(press_any_key).find(press_any_key), std::string::npos) << e.what;
         ASSERT_TRUE(waits_for_a_key()) << e.what;
         type(e.typed);
@@ -246,20 +310,55 @@ TEST_F(Terminal, EachWayThePauseEnds) {
     }
 }
 
-TEST_F(Terminal, CtrlZGivesTheTerminalBackUntilFg) {
-    const pid_t shell = start_tool();
-    read_until(press_any_key);
-    ASSERT_TRUE(waits_for_a_key());
-    type("\x1a");
-    ASSERT_TRUE(tool_stopped());
-    EXPECT_TRUE(settings_restored());
-    kill(tool_, SIGCONT);
-    ASSERT_TRUE(waits_for_a_key());
-    type("x");
+TEST_F(Terminal, CtrlZGivesTheTerminalBack) {
+    struct Stop {
+        const char* what;
+        bool job_control;
+        std::string_view then; // what the shell is told, each time the tool stops
+        int ends_by;           // the signal that ends the tool, or 0 for a key and status 0
+    };
+    const Stop stops[] = {
+        {"fg, then a key", true, "f", 0},
+        {"bg, which stops at the terminal, fg, then a key", true, "bf", 0},
+        {"kill %1", true, "k", SIGTERM},
+        {"with no shell to stop for, a key", false, "", 0},
+    };
+    for (const Stop& s : stops) {
+        const pid_t started = start_tool({.job_control = s.job_control});
+        read_until(press_any_key);
+        ASSERT_TRUE(waits_for_a_key()) << s.what;
+        mark_settings();
+        type("\x1a");
+        for (const char command : s.then) {
+            ASSERT_TRUE(tool_stopped()) << s.what;
+            EXPECT_TRUE(settings_restored()) << s.what;
+            tell_shell(command);
+        }
+        if (s.ends_by == 0) {
+            ASSERT_TRUE(settings_set_anew()) << s.what;
+            ASSERT_TRUE(waits_for_a_key()) << s.what;
+            type("x");
+        }
+        const int status = wait_for(started);
+        if (s.ends_by == 0) {
+            ASSERT_TRUE(WIFEXITED(status)) << s.what;
+            EXPECT_EQ(WEXITSTATUS(status), 0) << s.what;
+        } else {
+            ASSERT_TRUE(WIFSIGNALED(status)) << s.what; // not stopped again
+            EXPECT_EQ(WTERMSIG(status), s.ends_by) << s.what;
+        }
+        EXPECT_TRUE(settings_restored()) << s.what;
+    }
+}
+
+TEST_F(Terminal, AHangUpIsAFailedWrite) {
+    // The message after the prompt meets a terminal that has gone away.
+    const pid_t shell = start_tool({.args = {}, .ignored_signal = SIGHUP});
+    read_until("File name: ");
+    hang_up();
     const int status = wait_for(shell);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_TRUE(settings_restored());
+    EXPECT_EQ(WEXITSTATUS(status), 2);
 }
 
 TEST_F(Terminal, TheBackgroundDoesNotWait) {
