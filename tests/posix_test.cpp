@@ -138,16 +138,17 @@ protected:
             tcsetpgrp(STDIN_FILENO, getpgrp());
             static_cast<void>(write(report[1], "S", 1));
             char command = 0;
-            if (read(commands[0], &command, 1) != 1) {
-                kill(job, SIGKILL);
-            } else if (command == to_foreground) {
+            static_cast<void>(read(commands[0], &command, 1));
+            if (command == to_foreground) {
                 tcsetpgrp(STDIN_FILENO, job);
                 kill(job, SIGCONT);
             } else if (command == to_background) {
                 kill(job, SIGCONT);
-            } else {
+            } else if (command == to_end) {
                 kill(job, SIGTERM);
                 kill(job, SIGCONT);
+            } else {
+                kill(job, SIGKILL);
             }
         }
     }
