@@ -180,14 +180,7 @@ protected:
         ASSERT_EQ(tcsetattr(slave_, TCSANOW, &marked), 0);
     }
     [[nodiscard]] bool settings_set_anew() const {
-        for (int tries = 0; tries < 200; ++tries) {
-            termios now{};
-            if (tcgetattr(slave_, &now) == 0 && now.c_cc[VEOL2] != 'q') {
-                return true;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
+        return settings_become([](const termios& now) { return now.c_cc[VEOL2] != 'q'; });
     }
 
     // Closes the terminal's master side: the terminal hangs up.
@@ -213,9 +206,14 @@ protected:
 
     // Waits until the tool has switched the terminal to single keys.
     bool waits_for_a_key() const {
+        return settings_become([](const termios& now) { return (now.c_lflag & ICANON) == 0; });
+    }
+
+    // Whether the terminal's settings come to pass `test` within two seconds.
+    template <class Test> bool settings_become(Test test) const {
         for (int tries = 0; tries < 200; ++tries) {
             termios now{};
-            if (tcgetattr(slave_, &now) == 0 && (now.c_lflag & ICANON) == 0) {
+            if (tcgetattr(slave_, &now) == 0 && test(now)) {
                 return true;
             }
             std::this_thread::sleep_for(10ms);
