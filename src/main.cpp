@@ -111,8 +111,7 @@ int run(int argc, platform::ArgumentChar* argv[]) {
     out.flush_to_terminal(); // opening a file can take a moment
     auto file = open_named_file(argc, argv, out);
     const ExitStatus status = file ? dump(std::move(file), out) : success;
-    out.flush();
-    platform::pause(out);
+    platform::pause(out); // puts everything on the screen before it waits
     return finish(out, status);
 }
 
