@@ -48,7 +48,7 @@ void print_file_info(const hotlap::Reader& file, TextSink& out) {
     out.write("\n--------File Info--------\n");
     for (const auto& row : info_rows) {
         out.write(row.label);
-        out.write(file.text(row.field));
+        out.write_field(file.text(row.field));
         out.write("\n");
     }
 }

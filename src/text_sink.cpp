@@ -1,7 +1,51 @@
 #include "text_sink.hpp"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
+
+namespace {
+
+bool is_shown_control(unsigned char c) {
+    return (c != 0 && c < 0x20) || c == 0x7F;
+}
+
+// The second byte of a C1 control's UTF-8 form, after 0xC2.
+bool is_c1_tail(unsigned char c) {
+    return c >= 0x80 && c <= 0x9F;
+}
+
+} // namespace
+
+void TextSink::write_field(std::span<const std::byte> bytes) {
+    const std::string_view text{reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+    if (!terminal_) {
+        write(text);
+        return;
+    }
+    std::size_t unwritten = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool c1 =
+            c == 0xC2 && i + 1 < text.size() && is_c1_tail(static_cast<unsigned char>(text[i + 1]));
+        if (!c1 && !is_shown_control(c)) {
+            continue;
+        }
+        write(text.substr(unwritten, i - unwritten));
+        if (c1) {
+            constexpr std::string_view hex = "0123456789ABCDEF";
+            const auto code = static_cast<unsigned char>(text[++i]);
+            const std::array<char, 8> shown{
+                '<', 'U', '+', '0', '0', hex[code >> 4], hex[code & 0xF], '>'};
+            write({shown.data(), shown.size()});
+        } else {
+            const std::array<char, 2> caret{'^', static_cast<char>(c ^ 0x40)}; // ESC 1B -> ^[
+            write({caret.data(), caret.size()});
+        }
+        unwritten = i + 1;
+    }
+    write(text.substr(unwritten));
+}
 
 void StdoutSink::write(std::string_view text) {
     while (!text.empty()) {
@@ -28,7 +72,7 @@ void StdoutSink::flush() {
 }
 
 void StdoutSink::flush_to_terminal() {
-    if (terminal_) {
+    if (terminal()) {
         flush();
     }
 }

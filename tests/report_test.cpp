@@ -3,6 +3,7 @@
 #include "byte_files.hpp"
 #include "hotlap_builder.hpp"
 #include "in_process.hpp"
+#include "read_word.hpp"
 #include "setup_report.hpp"
 
 #include <bit>
@@ -40,6 +41,38 @@ TEST(Reader, FieldsOutsideTheBufferReadAsNothing) {
     EXPECT_EQ(reader.record(hotlap::RecordArray{0, 2, 2}, 1).size(), 2U);
     EXPECT_EQ(reader.record(hotlap::RecordArray{0, 2, 2}, 2).size(), 0U); // past the array
     EXPECT_EQ(reader.record(hotlap::RecordArray{4, 2, 2}, 0).size(), 0U); // past the buffer
+}
+
+TEST(ReadWord, TakesAtMost32KiBAndThenReadsNoMore) {
+    constexpr std::size_t most = platform::max_typed_name;
+    const std::pair<std::size_t, bool> cases[] = {
+        {most, true}, {most + 1, false}, {SIZE_MAX, false}};
+    for (const auto& [typed, taken] : cases) {
+        std::size_t calls = 0;
+        const auto word = platform::read_word<char>([&] { return calls++ < typed ? 'x' : -1; });
+        EXPECT_EQ(word.has_value(), taken) << typed;
+        EXPECT_EQ(word.value_or("").size(), taken ? most : 0) << typed;
+        EXPECT_EQ(calls, most + 1) << typed; // the end of input, or the one character too many
+    }
+}
+
+TEST(TextSink, FieldsShowControlCharactersOnlyOnATerminal) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"\x1b[2J", "^[[2J"},     {"\a", "^G"},
+        {"a\tb", "a^Ib"},         {"\r\n", "^M^J"},
+        {"\x7f", "^?"},           {"\x1fZ\x01", "^_Z^A"},
+        {"A\0B"s, "A\0B"s},       {"\x9b", "\x9b"}, // a letter in a Windows code page
+        {"\xc2\x9b", "<U+009B>"}, {"\xc2\x80x\xc2\x9f", "<U+0080>x<U+009F>"},
+        {"\xc2\xa9", "\xc2\xa9"}, {"\xc2", "\xc2"},
+    };
+    for (const auto& [field, shown] : cases) {
+        StringSink terminal{true};
+        StringSink file;
+        terminal.write_field(std::as_bytes(std::span{field}));
+        file.write_field(std::as_bytes(std::span{field}));
+        EXPECT_EQ(terminal.text(), shown) << ::testing::PrintToString(field);
+        EXPECT_EQ(file.text(), field);
+    }
 }
 
 TEST(StdoutSink, PassesLongOutputThroughUnchanged) {
