@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <new>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -83,6 +84,15 @@ constexpr std::array pause_handlers{
     SignalHandler{SIGTERM, restore_terminal_and_end, once},
     SignalHandler{SIGHUP, restore_terminal_and_end, once},
     SignalHandler{SIGQUIT, restore_terminal_and_end, once},
+    // What a supervisor, a script's alarm or `kill -USR1` may send, and the
+    // limits on time and file size: each ends the tool as it would anyway.
+    SignalHandler{SIGALRM, restore_terminal_and_end, once},
+    SignalHandler{SIGUSR1, restore_terminal_and_end, once},
+    SignalHandler{SIGUSR2, restore_terminal_and_end, once},
+    SignalHandler{SIGVTALRM, restore_terminal_and_end, once},
+    SignalHandler{SIGPROF, restore_terminal_and_end, once},
+    SignalHandler{SIGXCPU, restore_terminal_and_end, once},
+    SignalHandler{SIGXFSZ, restore_terminal_and_end, once},
     SignalHandler{SIGTSTP, restore_terminal_and_stop, 0},
     SignalHandler{SIGCONT, take_terminal_again, 0},
 };
@@ -109,6 +119,46 @@ SavedHandlers install_pause_handlers() {
 void restore_handlers(const SavedHandlers& previous) {
     for (std::size_t i = 0; i < pause_handlers.size(); ++i) {
         sigaction(pause_handlers[i].signal_number, &previous[i], nullptr);
+    }
+}
+
+// Another program may have left the terminal's input non-blocking; the flag
+// belongs to the terminal's open file, which the shell and its other children
+// share, so it is not changed here: a read that would block waits instead.
+bool would_block(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK;
+}
+
+// False when even waiting fails; the caller then takes it as the end of input.
+bool wait_for_input() {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    int ready = 0;
+    while ((ready = poll(&input, 1, -1)) < 0 && errno == EINTR) {
+    }
+    return ready > 0;
+}
+
+int next_typed_char() {
+    for (;;) {
+        errno = 0;
+        const int c = std::getchar();
+        if (c != EOF || !std::ferror(stdin) || !would_block(errno)) {
+            return c;
+        }
+        std::clearerr(stdin);
+        if (!wait_for_input()) {
+            return EOF;
+        }
+    }
+}
+
+// Returns when a key is pressed, or when input ends or fails.
+void wait_for_key() {
+    char key = 0;
+    while (read(STDIN_FILENO, &key, 1) < 0) {
+        if (errno != EINTR && (!would_block(errno) || !wait_for_input())) {
+            return;
+        }
     }
 }
 
@@ -153,7 +203,7 @@ FileBuffer map_huge_pages(std::size_t size) {
 } // namespace
 
 std::optional<std::filesystem::path> read_file_name() {
-    auto word = read_word<char>([] { return std::getchar(); });
+    auto word = read_word<char>(next_typed_char);
     if (!word) {
         return std::nullopt;
     }
@@ -165,17 +215,26 @@ bool output_is_terminal() {
 }
 
 std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {
-    // Without O_NONBLOCK, opening a named pipe would wait for a writer forever.
+    // A named pipe or a socket can never be sized, and opening a pipe would
+    // release a writer waiting on it, which then finds no reader: look first
+    // and leave them alone. Directories open for reading here, unlike on
+    // Windows. Devices are left to the seek that sizes them.
+    struct stat looked_at {};
+    if (stat(name.c_str(), &looked_at) != 0 || S_ISDIR(looked_at.st_mode) ||
+        S_ISFIFO(looked_at.st_mode) || S_ISSOCK(looked_at.st_mode)) {
+        return std::nullopt;
+    }
+    // O_NONBLOCK keeps the open from waiting should a pipe be put in the
+    // file's place after the look. That pipe's writer is still released: a
+    // race nobody meets by accident. The file is then not the one looked at.
     const int descriptor = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (descriptor < 0) {
         return std::nullopt;
     }
     InputFile opened{descriptor};
-    // Directories open for reading here, unlike on Windows; pipes and sockets
-    // can never be sized. Devices are left to the seek that sizes them.
     struct stat status {};
-    if (fstat(descriptor, &status) != 0 || S_ISDIR(status.st_mode) || S_ISFIFO(status.st_mode) ||
-        S_ISSOCK(status.st_mode)) {
+    if (fstat(descriptor, &status) != 0 || status.st_dev != looked_at.st_dev ||
+        status.st_ino != looked_at.st_ino) {
         return std::nullopt;
     }
     const int flags = fcntl(descriptor, F_GETFL);
@@ -258,9 +317,7 @@ void pause(StdoutSink& out) {
     single_key.c_cc[VTIME] = 0;
     const SavedHandlers previous = install_pause_handlers();
     tcsetattr(STDIN_FILENO, TCSANOW, &single_key);
-    char key = 0;
-    while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
-    }
+    wait_for_key();
     // Flushing drops the rest of a multi-byte key (an arrow, say), which the
     // shell would otherwise receive as typed input.
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_terminal);

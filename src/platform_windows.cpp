@@ -1,5 +1,7 @@
 // Windows: names are UTF-16, a typed name comes from the console, long names
 // take the extended form, and the command interpreter's PAUSE waits.
+#include "platform_windows.hpp"
+
 #include "platform.hpp"
 #include "read_word.hpp"
 
@@ -75,23 +77,14 @@ std::wstring full_path(const std::wstring& name) {
     return full;
 }
 
-// A name whose resolved path has MAX_PATH characters or more opens only in
-// the extended form, which the system takes literally: so it is resolved
-// first, whether it was relative, had forward slashes or `..` parts.
+// Resolved first, so that a relative name, forward slashes or `..` parts
+// take the extended form too.
 std::wstring openable_name(const std::filesystem::path& name) {
     const std::wstring& native = name.native();
     if (native.starts_with(extended_prefix)) {
         return native;
     }
-    const std::wstring full = full_path(native);
-    if (full.size() < MAX_PATH || full.starts_with(extended_prefix) ||
-        full.starts_with(device_prefix)) {
-        return native;
-    }
-    if (full.starts_with(unc_prefix)) { // \\server\share\... becomes \\?\UNC\server\share\...
-        return std::wstring(extended_prefix) + L"UNC\\" + full.substr(unc_prefix.size());
-    }
-    return std::wstring(extended_prefix) + full;
+    return extended_form(full_path(native)).value_or(native);
 }
 
 } // namespace
@@ -100,10 +93,22 @@ std::optional<std::filesystem::path> read_file_name() {
     HANDLE const input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     auto word = GetConsoleMode(input, &mode) != 0 ? read_console_word(input) : read_piped_word();
-    if (!word || word->empty()) {
+    if (!word) {
         return std::nullopt;
     }
     return std::filesystem::path(std::move(*word));
+}
+
+std::optional<std::wstring> extended_form(std::wstring_view resolved) {
+    if (resolved.size() < MAX_PATH || resolved.starts_with(extended_prefix) ||
+        resolved.starts_with(device_prefix)) {
+        return std::nullopt;
+    }
+    if (resolved.starts_with(unc_prefix)) { // \\server\share\... becomes \\?\UNC\server\share\...
+        return std::wstring(extended_prefix) + L"UNC\\" +
+               std::wstring(resolved.substr(unc_prefix.size()));
+    }
+    return std::wstring(extended_prefix) + std::wstring(resolved);
 }
 
 bool output_is_terminal() {

@@ -14,7 +14,15 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <array>
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -34,6 +42,37 @@ bool address_limits_apply() {
 #else
     return std::getenv("ZVK_TOOL_WRAPPER") == nullptr;
 #endif
+}
+
+// Whether the process is in open(2) within five seconds; the first field of
+// /proc/PID/syscall is the number of the call it waits in.
+bool waits_in_open(pid_t process) {
+    for (int tries = 0; tries < 500; ++tries) {
+        long call = -1;
+        std::ifstream(("/proc/" + std::to_string(process) + "/syscall").c_str()) >> call;
+        if (call == SYS_openat || call == SYS_open) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// What a named pipe's writer sends, read within five seconds.
+std::string read_pipe(const char* name) {
+    const int pipe = open(name, O_RDONLY | O_NONBLOCK);
+    std::string text;
+    std::array<char, 64> chunk{};
+    pollfd ready{pipe, POLLIN, 0};
+    while (pipe >= 0 && poll(&ready, 1, 5000) == 1) {
+        const ssize_t got = read(pipe, chunk.data(), chunk.size());
+        if (got <= 0) {
+            break;
+        }
+        text.append(chunk.data(), static_cast<std::size_t>(got));
+    }
+    close(pipe);
+    return text;
 }
 #endif
 
@@ -71,6 +110,13 @@ TEST_F(EndToEnd, EachWayARunEnds) {
         wheel.longitudinal_offset = -1.0F;
     }
     write_file("one-sided.qdp", build_hotlap(one_sided));
+    // To a file, a name's control characters stay as they are, byte for byte.
+    HotlapFields crafted = sample_hotlap();
+    crafted.player = "\x1b[2J\rBrake Balance (front)\t99%\n";
+    write_file("crafted.qdp", build_hotlap(crafted));
+    std::string crafted_run = sample_run;
+    const std::string player = "Jorg Pilot" + std::string(22, '\0');
+    crafted_run.replace(crafted_run.find(player), player.size(), crafted.player + '\0');
     std::vector<ExpectedRun> runs{
         {"missing file", {"missing.qdp"}, "", cannot_open},
         {"a folder", {"folder"}, "", cannot_open},
@@ -82,6 +128,7 @@ TEST_F(EndToEnd, EachWayARunEnds) {
          "File size: 4096 bytes" + sample_info +
              "Error: can't figure out what tires are front/rear :-)\n",
          1},
+        {"control characters in a name", {"crafted.qdp"}, "", crafted_run},
     };
     if (std::ofstream(full_device).is_open()) { // only Wine has one on Windows
         runs.push_back({.what = "a full disk",
@@ -99,18 +146,16 @@ TEST_F(EndToEnd, EachWayARunEnds) {
                     .err = write_error("Bad file descriptor"),
                     .output_to = "&-"});
     ASSERT_EQ(mkfifo("pipe.qdp", 0600), 0);
-    // Pipes can never be sized; a writer is kept from waiting for ever.
-    runs.push_back(
-        {.what = "a named pipe with a writer",
-         .args = {"pipe.qdp"},
-         .input = "",
-         .out = cannot_open,
-         .setup = "(timeout 10 sh -c 'echo lap >pipe.qdp' </dev/null >/dev/null 2>&1 &);"});
     runs.push_back({.what = "a named pipe with no writer",
                     .args = {"pipe.qdp"},
                     .input = "",
                     .out = cannot_open,
                     .setup = "timeout 10"});
+    // Files of /proc say they are empty, and a seek to the end finds no end.
+    runs.push_back({"a file of /proc, whose end is not its length",
+                    {"/proc/self/status"},
+                    "",
+                    "File size: 0 bytesFile Error/Not A Hotlap!"});
     // sysfs gives every attribute a length of 4096 but holds far fewer bytes.
     const fs::path attribute = "/sys/kernel/mm/transparent_hugepage/enabled";
     std::error_code error;
@@ -131,6 +176,21 @@ TEST_F(EndToEnd, EachWayARunEnds) {
     }
 #endif
     expect_runs(runs);
+#ifndef _WIN32
+    // A writer already waiting on a named pipe is neither released nor killed.
+    const pid_t writer = fork();
+    if (writer == 0) {
+        const int pipe = open("pipe.qdp", O_WRONLY);
+        _exit(pipe >= 0 && write(pipe, "lap\n", 4) == 4 ? 0 : 1);
+    }
+    ASSERT_TRUE(waits_in_open(writer));
+    expect_runs({{"a named pipe with a writer", {"pipe.qdp"}, "", cannot_open}});
+    EXPECT_TRUE(waits_in_open(writer));
+    EXPECT_EQ(read_pipe("pipe.qdp"), "lap\n");
+    int status = 0;
+    waitpid(writer, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+#endif
 }
 
 TEST_F(EndToEnd, NamesOutsideAnyAnsiCodePage) {

@@ -1,9 +1,16 @@
 // The pause on a real (pseudo-)terminal: the test types and reads on the
 // master side, as a person at the keyboard would, and keeps the slave side
 // open to look at the terminal's settings.
+#include "byte_files.hpp"
+#include "hotlap_builder.hpp"
+#include "text_sink.hpp"
+
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
@@ -36,6 +43,7 @@ struct Start {
     int ignored_signal = 0;     // one the parent ignored, as `trap '' INT` does
     bool in_background = false; // a job of its own, not the terminal's foreground
     bool job_control = true;    // false: no shell, as in a window opened for the tool
+    bool non_blocking = false;  // input left non-blocking by another program
 };
 
 // What the test, as the user, tells the shell to do with a stopped job.
@@ -95,6 +103,9 @@ protected:
         dup2(terminal, STDIN_FILENO);
         dup2(how.output < 0 ? terminal : how.output, STDOUT_FILENO);
         dup2(terminal, STDERR_FILENO);
+        if (how.non_blocking) {
+            fcntl(terminal, F_SETFL, fcntl(terminal, F_GETFL) | O_NONBLOCK);
+        }
         const rlimit no_core{0, 0};
         setrlimit(RLIMIT_CORE, &no_core);
         if (how.ignored_signal != 0) {
@@ -278,7 +289,7 @@ TEST_F(Terminal, EachWayThePauseEnds) {
         int ends_by;            // the signal that ends the tool, or 0 for status 0
         int ignored_signal = 0;
     };
-    const Ending endings[] = {
+    std::vector<Ending> endings = {
         {"a key", "x", 0, 0},
         {"an arrow key, whose rest must not reach the shell", "\x1b[A", 0, 0},
         {"Ctrl+C", "\x03", 0, SIGINT},
@@ -287,6 +298,9 @@ TEST_F(Terminal, EachWayThePauseEnds) {
         {"SIGHUP", "", SIGHUP, SIGHUP},
         {"Ctrl+C that the parent ignores, then a key", "\x03x", 0, 0, SIGINT},
     };
+    for (const int deadly : {SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ}) {
+        endings.push_back({strsignal(deadly), "", deadly, deadly});
+    }
     for (const Ending& e : endings) {
         const pid_t shell = start_tool({.ignored_signal = e.ignored_signal});
         EXPECT_NE(read_until(press_any_key).find(press_any_key), std::string::npos) << e.what;
@@ -370,16 +384,45 @@ TEST_F(Terminal, TheBackgroundDoesNotWait) {
     EXPECT_TRUE(settings_restored());
 }
 
-TEST_F(Terminal, ThePromptIsOnTheScreenBeforeInputIsRead) {
-    const pid_t shell = start_tool({.args = {}});
-    EXPECT_NE(read_until("File name: ").find("File name: "), std::string::npos);
-    type("missing.qdp\n");
-    EXPECT_NE(read_until(press_any_key).find("Unable to open file"), std::string::npos);
-    ASSERT_TRUE(waits_for_a_key());
-    type("x");
-    const int status = wait_for(shell);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+TEST_F(Terminal, ARunFromStartToKey) {
+    HotlapFields crafted = sample_hotlap();
+    crafted.player = "\x1b[2J\x1b]0;x\a\rBrake\t99%\n\x7f\xc2\x9b";
+    ASSERT_TRUE(write_bytes("crafted.qdp", build_hotlap(crafted)));
+    struct Run {
+        const char* what;
+        Start start;
+        std::array<std::string_view, 2> shown; // before the pause
+    };
+    const Run runs[] = {
+        {"a name typed at the prompt", {.args = {}}, {"Unable to open file"}},
+        {"input left non-blocking", {.args = {}, .non_blocking = true}, {"Unable to open file"}},
+        {"control characters from the file, the tool's own tabs",
+         {.args = {"crafted.qdp"}},
+         {"Player: ^[[2J^[]0;x^G^MBrake^I99%^J^?<U+009B>", "Brake Balance (front)\t58%"}},
+    };
+    for (const Run& r : runs) {
+        const pid_t shell = start_tool(r.start);
+        std::string screen;
+        if (r.start.args.empty()) {
+            screen = read_until("File name: ");
+            EXPECT_NE(screen.find("File name: "), std::string::npos) << r.what;
+            EXPECT_EQ(read_until(press_any_key, 300ms), "") << r.what << ": the prompt waits";
+            type("missing.qdp\n");
+        }
+        screen += read_until(press_any_key);
+        for (const std::string_view shown : r.shown) {
+            EXPECT_NE(screen.find(shown), std::string::npos) << r.what << screen;
+        }
+        EXPECT_EQ(screen.find('\x1b'), std::string::npos) << r.what; // the tool sends none
+        ASSERT_TRUE(waits_for_a_key()) << r.what;
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(waitpid(shell, nullptr, WNOHANG), 0) << r.what << ": the pause waits";
+        type("x");
+        const int status = wait_for(shell);
+        ASSERT_TRUE(WIFEXITED(status)) << r.what;
+        EXPECT_EQ(WEXITSTATUS(status), 0) << r.what;
+    }
+    std::remove("crafted.qdp");
 }
 
 TEST_F(Terminal, NoPauseWhenOutputIsRedirected) {
@@ -396,6 +439,22 @@ TEST_F(Terminal, NoPauseWhenOutputIsRedirected) {
               "ZVK Hotlap QDP File Setting Dumper by Brasko & Telvin\n"
               "File doesn't exist/Unable to open file\n");
     EXPECT_TRUE(settings_restored());
+}
+
+TEST(StdoutSink, AFailedCloseIsAFailedWrite) {
+    // In a child of its own, so that the runner's output is left alone.
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
+        StdoutSink out{false};
+        out.write("report");
+        out.flush();
+        close(STDOUT_FILENO); // behind the C library's back: only closing can fail now
+        _exit(out.close() == EBADF ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 } // namespace

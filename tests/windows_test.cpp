@@ -1,8 +1,13 @@
-// Runs that only Windows stages: the tool started from a batch file.
+// What only Windows has: the tool started from a batch file, and the extended
+// form of long names (Wine opens long names without it, so only the rule
+// itself can be checked).
+#include "platform_windows.hpp"
 #include "tool_runner.hpp"
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +25,22 @@ TEST_F(EndToEnd, APartlyQuotedProgramPathInABatchFile) {
                   .input = "",
                   .out = "File size: 4096 bytes" + sample_report,
                   .program = "laps.bat"}});
+}
+
+TEST(ExtendedForm, OnlyForLongNamesNotYetInIt) {
+    const std::wstring at_limit = LR"(C:\)" + std::wstring(257, L'a'); // MAX_PATH characters
+    const std::wstring share = LR"(\\server\share\)" + std::wstring(250, L'b');
+    const std::pair<std::wstring, std::optional<std::wstring>> cases[] = {
+        {at_limit.substr(0, at_limit.size() - 1), std::nullopt},
+        {at_limit, LR"(\\?\)" + at_limit},
+        {share, LR"(\\?\UNC\server\share\)" + std::wstring(250, L'b')},
+        {LR"(\\?\)" + at_limit, std::nullopt},
+        {LR"(\\.\)" + at_limit, std::nullopt},
+        {LR"(\\server\share\short)", std::nullopt},
+    };
+    for (const auto& [resolved, expected] : cases) {
+        EXPECT_EQ(platform::extended_form(resolved), expected) << resolved.size();
+    }
 }
 
 } // namespace

@@ -1,0 +1,16 @@
+// Windows only: the form in which a long name opens.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// A name whose resolved path (`GetFullPathNameW`'s) has MAX_PATH characters
+// or more opens only in the extended form, which the system takes literally:
+// `\\?\C:\...`, or `\\?\UNC\server\share\...` for a network share. Nothing
+// when the name opens as it is: shorter, or already in `\\?\` or `\\.\` form.
+[[nodiscard]] std::optional<std::wstring> extended_form(std::wstring_view resolved);
+
+} // namespace platform
