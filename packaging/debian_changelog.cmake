@@ -3,11 +3,21 @@
 #   cmake -D INPUT=CHANGELOG.md -D OUTPUT=changelog -D PACKAGE=name
 #         -D MAINTAINER="Name <address>" -P debian_changelog.cmake
 cmake_minimum_required(VERSION 3.25)
-file(STRINGS ${INPUT} lines)
+# A CMake list does not split inside square brackets, nor keep a semicolon
+# of an item: the history's brackets (`^[`, the version headings) and
+# semicolons stand in as control characters until the text is written.
+string(ASCII 1 open)
+string(ASCII 2 close)
+string(ASCII 3 semicolon)
+file(READ ${INPUT} history)
+string(REPLACE "[" "${open}" history "${history}")
+string(REPLACE "]" "${close}" history "${history}")
+string(REPLACE ";" "${semicolon}" history "${history}")
+string(REPLACE "\n" ";" lines "${history}")
 set(text "")
 set(trailer "")
 foreach(line IN LISTS lines)
-  if(line MATCHES "^## \\[([^]]+)\\] - ([0-9-]+)$")
+  if(line MATCHES "^## ${open}([^${close}]+)${close} - ([0-9-]+)$")
     set(version ${CMAKE_MATCH_1})
     # RFC 5322 dates, in English whatever the locale.
     execute_process(COMMAND date -u -R -d ${CMAKE_MATCH_2}
@@ -21,4 +31,8 @@ foreach(line IN LISTS lines)
   endif()
 endforeach()
 string(REGEX REPLACE "\n\n$" "\n" trailer "${trailer}")
-file(WRITE ${OUTPUT} "${text}${trailer}")
+set(text "${text}${trailer}")
+string(REPLACE "${open}" "[" text "${text}")
+string(REPLACE "${close}" "]" text "${text}")
+string(REPLACE "${semicolon}" ";" text "${text}")
+file(WRITE ${OUTPUT} "${text}")
