@@ -10,8 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     StringSink out;
-    const DumpOutcome outcome =
-        dump_hotlap(hotlap::Reader{std::as_bytes(std::span{data, size})}, out);
+    const Outcome outcome = dump_hotlap(hotlap::Reader{std::as_bytes(std::span{data, size})}, out);
     if (!ends_soundly(outcome, out.text())) {
         __builtin_trap();
     }

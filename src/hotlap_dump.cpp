@@ -3,13 +3,10 @@
 #include "file_info.hpp"
 #include "setup_report.hpp"
 
-DumpOutcome dump_hotlap(const hotlap::Reader& file, TextSink& out) {
-    if (recognise(file, out) == Recognition::rejected) {
-        return DumpOutcome::not_a_hotlap;
+Outcome dump_hotlap(const hotlap::Reader& file, TextSink& out) {
+    if (const Outcome recognised = recognise(file, out); recognised != Outcome::done) {
+        return recognised;
     }
     print_file_info(file, out);
-    if (print_setup_report(file, out) == ReportOutcome::front_rear_undecidable) {
-        return DumpOutcome::front_rear_undecidable;
-    }
-    return DumpOutcome::done;
+    return print_setup_report(file, out);
 }

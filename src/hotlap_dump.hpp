@@ -3,11 +3,10 @@
 #pragma once
 
 #include "hotlap_layout.hpp"
+#include "outcome.hpp"
 #include "text_sink.hpp"
 
 #include <cstdint>
-
-enum class DumpOutcome { not_a_hotlap, front_rear_undecidable, done };
 
 // The tool counts a file's length in a signed 32-bit number: a file of 2 GiB
 // or more is refused as no hotlap file and is never loaded.
@@ -19,4 +18,4 @@ inline constexpr std::uint64_t max_file_length = 0x7fff'ffff;
 
 // Recognises the file, then prints its information block and its setup report;
 // each failure prints its own message.
-[[nodiscard]] DumpOutcome dump_hotlap(const hotlap::Reader& file, TextSink& out);
+[[nodiscard]] Outcome dump_hotlap(const hotlap::Reader& file, TextSink& out);

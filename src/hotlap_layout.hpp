@@ -9,31 +9,38 @@
 
 namespace hotlap {
 
-// Where a field lives. The width follows from the type, except for text.
+inline constexpr std::size_t real_width = 4;
+
+// Where a field lives, and where it ends (one past its last byte). The width
+// follows from the type, except for text.
 struct RealField { // IEEE-754 single precision, little-endian
     std::size_t offset;
+    [[nodiscard]] constexpr std::size_t end() const { return offset + real_width; }
 };
 struct ByteField { // unsigned 8-bit
     std::size_t offset;
+    [[nodiscard]] constexpr std::size_t end() const { return offset + 1; }
 };
 struct SignedByteField { // two's complement 8-bit
     std::size_t offset;
+    [[nodiscard]] constexpr std::size_t end() const { return offset + 1; }
 };
 struct TextField { // no terminator: every byte belongs to the field
     std::size_t offset;
     std::size_t width;
+    [[nodiscard]] constexpr std::size_t end() const { return offset + width; }
 };
 struct RealArrayField { // `count` reals, one every 4 bytes
     std::size_t offset;
     std::size_t count;
+    [[nodiscard]] constexpr std::size_t end() const { return offset + count * real_width; }
 };
 struct RecordArray { // `count` records of `size` bytes, back to back
     std::size_t offset;
     std::size_t size;
     std::size_t count;
+    [[nodiscard]] constexpr std::size_t end() const { return offset + size * count; }
 };
-
-inline constexpr std::size_t real_width = 4;
 
 // Offsets from the start of the file.
 namespace layout {
@@ -55,7 +62,7 @@ inline constexpr RecordArray wheel_blocks{512, 128, 4};
 
 // A complete report reads up to the last byte of the last wheel block, so
 // recognition demands a file at least this long.
-inline constexpr std::size_t extent = wheel_blocks.offset + wheel_blocks.size * wheel_blocks.count;
+inline constexpr std::size_t extent = wheel_blocks.end();
 } // namespace layout
 
 // Offsets from the start of a wheel block.
@@ -69,48 +76,19 @@ inline constexpr RealField rebound_damping{40};    // Ns/m
 inline constexpr RealField brake_torque{44};       // Nm
 } // namespace wheel
 
-// Where each kind of field ends: one past its last byte.
-constexpr std::size_t end_of(RealField field) {
-    return field.offset + real_width;
-}
-constexpr std::size_t end_of(ByteField field) {
-    return field.offset + 1;
-}
-constexpr std::size_t end_of(SignedByteField field) {
-    return field.offset + 1;
-}
-constexpr std::size_t end_of(TextField field) {
-    return field.offset + field.width;
-}
-constexpr std::size_t end_of(RealArrayField field) {
-    return field.offset + field.count * real_width;
-}
-constexpr std::size_t end_of(RecordArray field) {
-    return field.offset + field.size * field.count;
+template <class... Fields> constexpr bool all_end_within(std::size_t limit, Fields... fields) {
+    return ((fields.end() <= limit) && ...);
 }
 
 // Every field lies inside what recognition demands of a file, and every wheel
 // field inside its block, so no field of an accepted file reads as zero.
-static_assert(end_of(layout::signature) <= layout::extent);
-static_assert(end_of(layout::format) <= layout::extent);
-static_assert(end_of(layout::track) <= layout::extent);
-static_assert(end_of(layout::player) <= layout::extent);
-static_assert(end_of(layout::car) <= layout::extent);
-static_assert(end_of(layout::weather) <= layout::extent);
-static_assert(end_of(layout::version) <= layout::extent);
-static_assert(end_of(layout::rear_anti_roll) <= layout::extent);
-static_assert(end_of(layout::front_anti_roll) <= layout::extent);
-static_assert(end_of(layout::final_drive) <= layout::extent);
-static_assert(end_of(layout::gear_count) <= layout::extent);
-static_assert(end_of(layout::gear_ratios) <= layout::extent);
-static_assert(end_of(layout::wheel_blocks) <= layout::extent);
-static_assert(end_of(wheel::longitudinal_offset) <= layout::wheel_blocks.size);
-static_assert(end_of(wheel::motion_range) <= layout::wheel_blocks.size);
-static_assert(end_of(wheel::compound_code) <= layout::wheel_blocks.size);
-static_assert(end_of(wheel::spring_stiffness) <= layout::wheel_blocks.size);
-static_assert(end_of(wheel::bump_damping) <= layout::wheel_blocks.size);
-static_assert(end_of(wheel::rebound_damping) <= layout::wheel_blocks.size);
-static_assert(end_of(wheel::brake_torque) <= layout::wheel_blocks.size);
+static_assert(all_end_within(layout::extent, layout::signature, layout::format, layout::track,
+                             layout::player, layout::car, layout::weather, layout::version,
+                             layout::rear_anti_roll, layout::front_anti_roll, layout::final_drive,
+                             layout::gear_count, layout::gear_ratios, layout::wheel_blocks));
+static_assert(all_end_within(layout::wheel_blocks.size, wheel::longitudinal_offset,
+                             wheel::motion_range, wheel::compound_code, wheel::spring_stiffness,
+                             wheel::bump_damping, wheel::rebound_damping, wheel::brake_torque));
 
 // Reads typed fields from a byte buffer it does not own. A field that does not
 // lie wholly inside the buffer reads as zero (text and records as empty), so

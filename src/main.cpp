@@ -30,8 +30,6 @@ constexpr std::string_view name_out_of_memory = "Not enough memory to open the f
 constexpr std::string_view out_of_memory = "\nNot enough memory to load the file\n";
 constexpr std::string_view cannot_read = "\nUnable to read the whole file\n";
 
-enum ExitStatus : int { success = 0, front_rear_undecidable = 1, write_failed = 2 };
-
 // The file named by the first argument, or by the word typed at the prompt.
 // Names are all the tool allocates besides the file buffer, so this is the
 // only step where memory can run out before the load.
@@ -59,18 +57,18 @@ std::optional<platform::InputFile> open_named_file(int argc, platform::ArgumentC
 
 // Sizes, loads and reports on an open file. The file buffer lives only in
 // here, so it is released on every path before the pause.
-ExitStatus dump(std::optional<platform::InputFile> file, StdoutSink& out) {
+Outcome dump(std::optional<platform::InputFile> file, StdoutSink& out) {
     const auto length = file->length();
     if (!length) {
         out.write(cannot_open);
-        return success;
+        return Outcome::not_loaded;
     }
     out.write("File size: ");
     out.write(decimal(*length).view());
     out.write(" bytes");
     if (!within_length_limit(*length)) {
         print_not_a_hotlap(out);
-        return success;
+        return Outcome::not_a_hotlap;
     }
     out.flush_to_terminal(); // a large file or a slow disk takes a moment
 
@@ -78,31 +76,28 @@ ExitStatus dump(std::optional<platform::InputFile> file, StdoutSink& out) {
     const platform::FileBuffer buffer = platform::allocate_file_buffer(size);
     if (!buffer) {
         out.write(out_of_memory);
-        return success;
+        return Outcome::not_loaded;
     }
     const std::span<std::byte> contents(buffer.get(), size);
     const bool loaded = file->read_whole(contents);
     file.reset();
     if (!loaded) {
         out.write(cannot_read);
-        return success;
+        return Outcome::not_loaded;
     }
-
-    if (dump_hotlap(hotlap::Reader{contents}, out) == DumpOutcome::front_rear_undecidable) {
-        return front_rear_undecidable;
-    }
-    return success;
+    return dump_hotlap(hotlap::Reader{contents}, out);
 }
 
-// Standard output must have taken every byte: a report cut short by a full
-// disk is a failure, and the one thing the tool says on standard error.
-int finish(StdoutSink& out, ExitStatus status) {
+// 1 when the axles could not be told apart; 2 when standard output did not
+// take every byte: a report cut short by a full disk is a failure, and the
+// one thing the tool says on standard error. Every other run ends with 0.
+int exit_status(StdoutSink& out, Outcome outcome) {
     if (const auto failure = out.close()) {
         std::fprintf(stderr, "zvk-setup-dumper: cannot write to standard output: %s\n",
                      std::strerror(*failure));
-        return write_failed;
+        return 2;
     }
-    return status;
+    return outcome == Outcome::front_rear_undecidable ? 1 : 0;
 }
 
 int run(int argc, platform::ArgumentChar* argv[]) {
@@ -110,9 +105,9 @@ int run(int argc, platform::ArgumentChar* argv[]) {
     out.write(banner);
     out.flush_to_terminal(); // opening a file can take a moment
     auto file = open_named_file(argc, argv, out);
-    const ExitStatus status = file ? dump(std::move(file), out) : success;
+    const Outcome outcome = file ? dump(std::move(file), out) : Outcome::not_loaded;
     platform::pause(out); // puts everything on the screen before it waits
-    return finish(out, status);
+    return exit_status(out, outcome);
 }
 
 } // namespace

@@ -49,9 +49,10 @@ private:
     int descriptor_;
 };
 
-// Releases a file buffer the way it was obtained.
+// Releases a file buffer the way it was obtained, which each system tells
+// from the size it was asked for.
 struct FileBufferRelease {
-    std::size_t mapped = 0; // bytes mapped from the system; 0 when from the heap
+    std::size_t size;
     void operator()(std::byte* bytes) const;
 };
 using FileBuffer = std::unique_ptr<std::byte[], FileBufferRelease>;

@@ -168,6 +168,11 @@ std::size_t round_up_to_huge_page(std::size_t size) {
     return (size + huge_page - 1) / huge_page * huge_page;
 }
 
+// Large buffers are mapped, small ones come from the heap.
+bool is_mapped(std::size_t size) {
+    return size >= huge_page;
+}
+
 #ifdef MADV_HUGEPAGE
 // Only advice: without transparent huge pages the buffer works as well.
 void advise_huge_pages(std::byte* start, std::size_t length) {
@@ -184,7 +189,7 @@ FileBuffer map_huge_pages(std::size_t size) {
     void* const mapped = mmap(nullptr, length + huge_page, PROT_READ | PROT_WRITE,
                               MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) {
-        return FileBuffer{nullptr, FileBufferRelease{}};
+        return FileBuffer{nullptr, FileBufferRelease{size}};
     }
     // Trim the mapping to an aligned run of `length` bytes.
     auto* const first = static_cast<std::byte*>(mapped);
@@ -197,7 +202,7 @@ FileBuffer map_huge_pages(std::size_t size) {
     }
     munmap(aligned + length, huge_page - head);
     advise_huge_pages(aligned, length);
-    return FileBuffer{aligned, FileBufferRelease{length}};
+    return FileBuffer{aligned, FileBufferRelease{size}};
 }
 
 } // namespace
@@ -286,18 +291,18 @@ bool InputFile::read_whole(std::span<std::byte> buffer) {
 }
 
 void FileBufferRelease::operator()(std::byte* bytes) const {
-    if (mapped != 0) {
-        munmap(bytes, mapped);
+    if (is_mapped(size)) {
+        munmap(bytes, round_up_to_huge_page(size));
         return;
     }
     delete[] bytes;
 }
 
 FileBuffer allocate_file_buffer(std::size_t size) {
-    if (size >= huge_page) {
+    if (is_mapped(size)) {
         return map_huge_pages(size);
     }
-    return FileBuffer{new (std::nothrow) std::byte[size], FileBufferRelease{}};
+    return FileBuffer{new (std::nothrow) std::byte[size], FileBufferRelease{size}};
 }
 
 void pause(StdoutSink& out) {

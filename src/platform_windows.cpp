@@ -164,7 +164,7 @@ void FileBufferRelease::operator()(std::byte* bytes) const {
 }
 
 FileBuffer allocate_file_buffer(std::size_t size) {
-    return FileBuffer{new (std::nothrow) std::byte[size], FileBufferRelease{}};
+    return FileBuffer{new (std::nothrow) std::byte[size], FileBufferRelease{size}};
 }
 
 void pause(StdoutSink& out) {

@@ -128,11 +128,11 @@ BrakeFigures brake_figures(float front_torque, float rear_torque) {
     return {truncate_to_int32(mean), truncate_to_int32(static_cast<double>(share) * 100.0)};
 }
 
-ReportOutcome print_setup_report(const hotlap::Reader& file, TextSink& out) {
+Outcome print_setup_report(const hotlap::Reader& file, TextSink& out) {
     const auto axles = select_axles(file);
     if (!axles) {
         out.write("Error: can't figure out what tires are front/rear :-)\n");
-        return ReportOutcome::front_rear_undecidable;
+        return Outcome::front_rear_undecidable;
     }
     const auto front = file.record(hotlap::layout::wheel_blocks, axles->front);
     const auto rear = file.record(hotlap::layout::wheel_blocks, axles->rear);
@@ -140,5 +140,5 @@ ReportOutcome print_setup_report(const hotlap::Reader& file, TextSink& out) {
     print_axle(front_section, file, front, out);
     print_brakes(front, rear, out);
     print_gearbox(file, out);
-    return ReportOutcome::done;
+    return Outcome::done;
 }

@@ -2,13 +2,12 @@
 #pragma once
 
 #include "hotlap_layout.hpp"
+#include "outcome.hpp"
 #include "text_sink.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-
-enum class ReportOutcome { done, front_rear_undecidable };
 
 // Which wheel blocks stand for the front and the rear axle.
 struct Axles {
@@ -31,6 +30,6 @@ struct BrakeFigures {
 // That rounding is why 700 Nm front and 300 Nm rear show 69%, not 70%.
 [[nodiscard]] BrakeFigures brake_figures(float front_torque, float rear_torque);
 
-// Prints the report of an accepted file, or only the error message when the
-// axles cannot be told apart.
-[[nodiscard]] ReportOutcome print_setup_report(const hotlap::Reader& file, TextSink& out);
+// Prints the report of an accepted file (done), or only the error message
+// when the axles cannot be told apart.
+[[nodiscard]] Outcome print_setup_report(const hotlap::Reader& file, TextSink& out);

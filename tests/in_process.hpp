@@ -11,11 +11,11 @@
 
 struct Dump {
     std::string text; // everything after the size line
-    DumpOutcome outcome;
+    Outcome outcome;
 };
 
 inline Dump dump(std::span<const std::byte> bytes) {
     StringSink out;
-    const DumpOutcome outcome = dump_hotlap(hotlap::Reader{bytes}, out);
+    const Outcome outcome = dump_hotlap(hotlap::Reader{bytes}, out);
     return {out.text(), outcome};
 }

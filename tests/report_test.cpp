@@ -114,7 +114,7 @@ TEST(Recognise, NeedsSignatureFormatAndLength) {
         lap.format = c.format;
         lap.length = c.length;
         const Dump result = dump(build_hotlap(lap));
-        EXPECT_EQ(result.outcome != DumpOutcome::not_a_hotlap, c.accepted) << c.what;
+        EXPECT_EQ(result.outcome != Outcome::not_a_hotlap, c.accepted) << c.what;
         if (!c.accepted) {
             EXPECT_EQ(result.text, "File Error/Not A Hotlap!") << c.what;
         }
@@ -178,7 +178,7 @@ TEST(SetupReport, UndecidableAxlesPrintOnlyTheError) {
         wheel.longitudinal_offset = 1.0F;
     }
     const Dump result = dump(build_hotlap(lap));
-    EXPECT_EQ(result.outcome, DumpOutcome::front_rear_undecidable);
+    EXPECT_EQ(result.outcome, Outcome::front_rear_undecidable);
     const std::string error = "Error: can't figure out what tires are front/rear :-)\n";
     ASSERT_GE(result.text.size(), error.size());
     EXPECT_EQ(result.text.substr(result.text.size() - error.size()), error);

@@ -25,7 +25,7 @@ TEST(Robustness, EveryPrefixOfAValidFile) {
         const std::vector<std::byte> prefix(whole.begin(),
                                             whole.begin() + static_cast<long>(length));
         const Dump result = dump(prefix);
-        EXPECT_EQ(result.outcome != DumpOutcome::not_a_hotlap, length == whole.size()) << length;
+        EXPECT_EQ(result.outcome != Outcome::not_a_hotlap, length == whole.size()) << length;
         EXPECT_TRUE(ends_soundly(result.outcome, result.text)) << length;
     }
 }
@@ -42,8 +42,7 @@ TEST(Robustness, EverySingleByteChange) {
                 (offset < signature.size() && value != unsigned(signature[offset])) ||
                 (offset == 15 && value == 1);
             const Dump result = dump(damaged);
-            EXPECT_EQ(result.outcome != DumpOutcome::not_a_hotlap, !refused)
-                << offset << " " << value;
+            EXPECT_EQ(result.outcome != Outcome::not_a_hotlap, !refused) << offset << " " << value;
             EXPECT_TRUE(ends_soundly(result.outcome, result.text)) << offset << " " << value;
         }
     }

@@ -7,14 +7,16 @@
 
 #include <string_view>
 
-inline bool ends_soundly(DumpOutcome outcome, std::string_view text) {
+inline bool ends_soundly(Outcome outcome, std::string_view text) {
     switch (outcome) {
-    case DumpOutcome::not_a_hotlap:
+    case Outcome::not_a_hotlap:
         return text == "File Error/Not A Hotlap!";
-    case DumpOutcome::front_rear_undecidable:
+    case Outcome::front_rear_undecidable:
         return text.ends_with("Error: can't figure out what tires are front/rear :-)\n");
-    case DumpOutcome::done:
+    case Outcome::done:
         return text.ends_with("\n\n");
+    case Outcome::not_loaded: // a loaded file is never answered so
+        return false;
     }
     return false;
 }
