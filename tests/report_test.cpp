@@ -20,6 +20,13 @@ namespace {
 
 using namespace std::string_literals;
 
+// The dump of the plain lap after `change`.
+template <class Change> Dump report_of(Change change) {
+    HotlapFields lap = plain_hotlap();
+    change(lap);
+    return dump(build_hotlap(lap));
+}
+
 // The lines of one section, from its heading to the next blank line.
 std::string section(const std::string& text, const std::string& heading) {
     const auto start = text.find(heading);
@@ -109,11 +116,11 @@ TEST(Recognise, NeedsSignatureFormatAndLength) {
         {"empty", "ZKVQDP", 0, 0, false},
     };
     for (const auto& c : cases) {
-        HotlapFields lap = plain_hotlap();
-        lap.signature = c.signature;
-        lap.format = c.format;
-        lap.length = c.length;
-        const Dump result = dump(build_hotlap(lap));
+        const Dump result = report_of([&](HotlapFields& lap) {
+            lap.signature = c.signature;
+            lap.format = c.format;
+            lap.length = c.length;
+        });
         EXPECT_EQ(result.outcome != Outcome::not_a_hotlap, c.accepted) << c.what;
         if (!c.accepted) {
             EXPECT_EQ(result.text, "File Error/Not A Hotlap!") << c.what;
@@ -173,11 +180,11 @@ TEST(SelectAxles, LastBlockOfEachSideWins) {
 }
 
 TEST(SetupReport, UndecidableAxlesPrintOnlyTheError) {
-    HotlapFields lap = plain_hotlap();
-    for (auto& wheel : lap.wheels) {
-        wheel.longitudinal_offset = 1.0F;
-    }
-    const Dump result = dump(build_hotlap(lap));
+    const Dump result = report_of([](HotlapFields& lap) {
+        for (auto& wheel : lap.wheels) {
+            wheel.longitudinal_offset = 1.0F;
+        }
+    });
     EXPECT_EQ(result.outcome, Outcome::front_rear_undecidable);
     const std::string error = "Error: can't figure out what tires are front/rear :-)\n";
     ASSERT_GE(result.text.size(), error.size());
@@ -215,10 +222,11 @@ TEST(SetupReport, TyreLinesNameEachAxlesCompound) {
         {8, "???"},        {9, "???"},         {255, "???"},
     };
     for (const auto& [code, name] : names) {
-        HotlapFields lap = plain_hotlap(); // front block 3, rear block 2
-        lap.wheels[2].compound = code;
-        lap.wheels[3].compound = 6;
-        const std::string text = dump(build_hotlap(lap)).text;
+        const std::string text = report_of([&](HotlapFields& lap) {
+                                     lap.wheels[2].compound =
+                                         code; // the rear; the front is block 3
+                                     lap.wheels[3].compound = 6;
+                                 }).text;
         EXPECT_NE(text.find("Rear Tire Type:  " + name + "\n"), std::string::npos) << int{code};
         EXPECT_NE(text.find("Front Tire Type: HYBRID\n"), std::string::npos) << int{code};
     }
@@ -237,21 +245,23 @@ TEST(SetupReport, GearCountIsSignedAndCappedAtSix) {
         {0xFF, ""},
     };
     for (const auto& [count, gears] : cases) {
-        HotlapFields lap = plain_hotlap();
-        lap.gear_count = count;
-        lap.gear_ratios = {1, 2, 3, 4, 5, 6};
-        lap.final_drive = 0.25F;
-        EXPECT_EQ(section(dump(build_hotlap(lap)).text, "--------Gearbox"),
+        const Dump result = report_of([&](HotlapFields& lap) {
+            lap.gear_count = count;
+            lap.gear_ratios = {1, 2, 3, 4, 5, 6};
+            lap.final_drive = 0.25F;
+        });
+        EXPECT_EQ(section(result.text, "--------Gearbox"),
                   "--------Gearbox ratios----------\n" + gears + "Final drive: 0.250")
             << int{count};
     }
 }
 
 TEST(SetupReport, SuspensionValuesInMillimetres) {
-    HotlapFields lap = plain_hotlap();
-    lap.wheels[3] = {2.0F, 0.0625F, 0, 1e9F, 3e38F, -0.0F, 0};
-    lap.front_anti_roll = std::numeric_limits<float>::quiet_NaN();
-    EXPECT_EQ(section(dump(build_hotlap(lap)).text, "--------Front"),
+    const Dump result = report_of([](HotlapFields& lap) {
+        lap.wheels[3] = {2.0F, 0.0625F, 0, 1e9F, 3e38F, -0.0F, 0};
+        lap.front_anti_roll = std::numeric_limits<float>::quiet_NaN();
+    });
+    EXPECT_EQ(section(result.text, "--------Front"),
               "--------Front Suspension--------\n"
               "Motion Range:\t 0.063\tm\n"
               "Stiffness:\t 1000000.0\tN/mm\n"
