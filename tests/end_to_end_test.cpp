@@ -58,21 +58,14 @@ bool waits_in_open(pid_t process) {
     return false;
 }
 
-// What a named pipe's writer sends, read within five seconds.
+// What a named pipe's writer sends in one write, read within five seconds.
 std::string read_pipe(const char* name) {
     const int pipe = open(name, O_RDONLY | O_NONBLOCK);
-    std::string text;
-    std::array<char, 64> chunk{};
     pollfd ready{pipe, POLLIN, 0};
-    while (pipe >= 0 && poll(&ready, 1, 5000) == 1) {
-        const ssize_t got = read(pipe, chunk.data(), chunk.size());
-        if (got <= 0) {
-            break;
-        }
-        text.append(chunk.data(), static_cast<std::size_t>(got));
-    }
+    std::array<char, 64> text{};
+    const ssize_t got = poll(&ready, 1, 5000) == 1 ? read(pipe, text.data(), text.size()) : 0;
     close(pipe);
-    return text;
+    return {text.data(), static_cast<std::size_t>(std::max<ssize_t>(got, 0))};
 }
 #endif
 
