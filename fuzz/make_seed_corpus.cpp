@@ -1,9 +1,7 @@
 // Writes the fuzzer's seed corpus into a folder, one file per case.
 //   make_seed_corpus FOLDER
-#include "byte_files.hpp"
 #include "hotlap_builder.hpp"
 
-#include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <string>
@@ -12,17 +10,17 @@
 
 int main(int argc, char* argv[]) {
     if (argc != 2) {
-        std::fputs("usage: make_seed_corpus FOLDER\n", stderr);
-        return 2;
+        return usage("make_seed_corpus FOLDER");
     }
     constexpr float nan = std::numeric_limits<float>::quiet_NaN();
     constexpr float inf = std::numeric_limits<float>::infinity();
-    std::vector<std::pair<std::string, HotlapFields>> seeds{{"sample", sample_hotlap()},
-                                                            {"plain", plain_hotlap()}};
+    const std::filesystem::path folder = argv[1];
+    std::vector<LapFile> seeds{{folder / "sample", sample_hotlap()},
+                               {folder / "plain", plain_hotlap()}};
     const auto add = [&](std::string name, auto change) {
         HotlapFields lap = plain_hotlap();
         change(lap);
-        seeds.emplace_back(std::move(name), lap);
+        seeds.emplace_back(folder / name, lap);
     };
     add("short", [](HotlapFields& s) { s.length = 1023; });
     add("signature", [](HotlapFields& s) { s.signature = "ZVKQDP"; });
@@ -47,13 +45,7 @@ int main(int argc, char* argv[]) {
     add("compound", [](HotlapFields& s) { s.wheels[3].compound = 9; });
     add("huge", [](HotlapFields& s) { s.wheels[2].spring_stiffness = 3.4e38F; });
 
-    const std::filesystem::path folder = argv[1];
-    std::filesystem::create_directories(folder);
-    for (const auto& [name, lap] : seeds) {
-        if (!write_bytes(folder / name, build_hotlap(lap))) {
-            std::fprintf(stderr, "make_seed_corpus: cannot write %s\n", name.c_str());
-            return 1;
-        }
-    }
-    return 0;
+    std::error_code not_made; // then the first lap cannot be written, which says so
+    std::filesystem::create_directories(folder, not_made);
+    return write_laps("make_seed_corpus", seeds);
 }
