@@ -222,8 +222,8 @@ bool output_is_terminal() {
 std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {
     // A named pipe or a socket can never be sized, and opening a pipe would
     // release a writer waiting on it, which then finds no reader: look first
-    // and leave them alone. Directories open for reading here, unlike on
-    // Windows. Devices are left to the seek that sizes them.
+    // and leave them alone. A directory would open for reading here, unlike
+    // on Windows. Devices are left to the seek that sizes them.
     struct stat looked_at {};
     if (stat(name.c_str(), &looked_at) != 0 || S_ISDIR(looked_at.st_mode) ||
         S_ISFIFO(looked_at.st_mode) || S_ISSOCK(looked_at.st_mode)) {
