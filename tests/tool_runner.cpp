@@ -168,9 +168,12 @@ struct Captured {
 Captured run_tool(const ExpectedRun& run) {
     // A checker such as valgrind may run the tool: ZVK_TOOL_WRAPPER="valgrind -q".
     const char* const wrapper = std::getenv("ZVK_TOOL_WRAPPER");
+    // Another build of the tool, such as the .deb's, may take its place: ZVK_TOOL=path.
+    const char* const tool = std::getenv("ZVK_TOOL");
     std::string command =
         run.setup + (run.setup.empty() ? "" : " ") + (wrapper ? wrapper + " "s : "") +
-        quoted(run.program.empty() ? fs::path(TOOL_FILE).make_preferred().string() : run.program);
+        quoted(run.program.empty() ? fs::path(tool ? tool : TOOL_FILE).make_preferred().string()
+                                   : run.program);
     for (const auto& arg : run.args) {
         command.append(1, ' ').append(quoted(arg));
     }

@@ -1,0 +1,69 @@
+cmake_minimum_required(VERSION 3.25)
+# Builds the packages of the build folder BUILD and checks each as a user
+# gets it: unpacked, its executable prints for the example file byte for byte
+# what the build's TOOL prints, and it holds the license (a .deb as Debian's
+# copyright file). Where LINTIAN is given, it must find no fault in the .deb.
+#   cmake -D CPACK=cpack -D BUILD=... -D TOOL=... [-D "EMULATOR=wine ..."]
+#         [-D LINTIAN=lintian] -P check_packages.cmake
+separate_arguments(EMULATOR UNIX_COMMAND "${EMULATOR}")
+set(OUT ${BUILD}/package-check)
+get_filename_component(SAMPLE ${CMAKE_CURRENT_LIST_DIR}/../examples/sample.qdp ABSOLUTE)
+file(REMOVE_RECURSE ${OUT})
+execute_process(COMMAND ${CPACK} --config ${BUILD}/CPackConfig.cmake -B ${OUT}
+                OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+
+# Standard input from the null device: the tool does not wait for a key.
+function(dump exe output)
+  execute_process(COMMAND ${EMULATOR} ${exe} ${SAMPLE} INPUT_FILE /dev/null OUTPUT_FILE ${output}
+                  RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${exe} ended with ${status}")
+  endif()
+endfunction()
+dump(${TOOL} ${OUT}/expected.txt)
+
+file(GLOB packages ${OUT}/*.deb ${OUT}/*.tar.gz ${OUT}/*.zip)
+if(NOT packages)
+  message(FATAL_ERROR "CPack made no package in ${OUT}")
+endif()
+foreach(package IN LISTS packages)
+  get_filename_component(name ${package} NAME)
+  set(dir ${OUT}/unpacked/${name})
+  file(MAKE_DIRECTORY ${dir})
+  set(license LICENSE)
+  if(name MATCHES "\\.deb$") # an ar archive of control.tar.* and data.tar.*
+    execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${package} WORKING_DIRECTORY ${dir}
+                    COMMAND_ERROR_IS_FATAL ANY)
+    file(GLOB package ${dir}/data.tar.*)
+    set(license copyright)
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${package} WORKING_DIRECTORY ${dir}
+                  COMMAND_ERROR_IS_FATAL ANY)
+  file(GLOB_RECURSE files ${dir}/*)
+  set(executables ${files})
+  list(FILTER executables INCLUDE REGEX "/zvk-setup-dumper(\\.exe)?$")
+  list(FILTER files INCLUDE REGEX "/${license}$")
+  list(LENGTH executables count)
+  if(NOT count EQUAL 1 OR NOT files)
+    message(FATAL_ERROR "${name}: ${count} executables, license ${files}")
+  endif()
+  dump(${executables} ${dir}.txt)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/expected.txt ${dir}.txt
+                  RESULT_VARIABLE differs)
+  if(differs)
+    message(FATAL_ERROR "${executables} prints what ${TOOL} does not: see ${dir}.txt")
+  endif()
+  foreach(file IN LISTS files)
+    file(READ ${file} text)
+    if(NOT text MATCHES "Permission is hereby granted.*WITHOUT WARRANTY OF ANY KIND")
+      message(FATAL_ERROR "${file} does not hold the license")
+    endif()
+  endforeach()
+  message(STATUS "${name}: the report and the license")
+  if(name MATCHES "\\.deb$" AND LINTIAN)
+    execute_process(COMMAND ${LINTIAN} --fail-on error,warning ${OUT}/${name} RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "lintian finds fault with ${name}")
+    endif()
+  endif()
+endforeach()
