@@ -148,15 +148,6 @@ void remove_folder(const fs::path& folder) {
 
 } // namespace
 
-std::string read_file(const fs::path& path) {
-    const auto bytes = read_bytes(path);
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
-void write_file(const fs::path& path, std::span<const std::byte> bytes) {
-    ASSERT_TRUE(write_bytes(path, bytes)) << path;
-}
-
 namespace {
 
 struct Captured {
@@ -180,14 +171,14 @@ Captured run_tool(const ExpectedRun& run) {
     if (!run.input_from.empty()) {
         command += " <" + run.input_from;
     } else if (run.input) {
-        write_file("stdin.txt", std::as_bytes(std::span{*run.input}));
+        EXPECT_TRUE(write_bytes("stdin.txt", std::as_bytes(std::span{*run.input})));
         command += " <stdin.txt";
     } else {
         command += closed_input;
     }
     command += " >" + (run.output_to.empty() ? "stdout.txt"s : run.output_to) + " 2>stderr.txt";
     const int status = run_command(command);
-    return {read_file("stdout.txt"), read_file("stderr.txt"), status};
+    return {read_text("stdout.txt"), read_text("stderr.txt"), status};
 }
 
 } // namespace
@@ -211,7 +202,7 @@ void EndToEnd::SetUp() {
     remove_folder(folder_);
     fs::create_directories(folder_);
     fs::current_path(folder_);
-    write_file("sample.qdp", build_hotlap(sample_hotlap()));
+    ASSERT_TRUE(write_bytes("sample.qdp", build_hotlap(sample_hotlap())));
 }
 
 void EndToEnd::TearDown() {

@@ -46,9 +46,6 @@ struct ExpectedRun {
 // and exit status.
 void expect_runs(const std::vector<ExpectedRun>& runs);
 
-std::string read_file(const std::filesystem::path& path);
-void write_file(const std::filesystem::path& path, std::span<const std::byte> bytes);
-
 // Each test works in a folder of its own, below the one it starts in, that
 // holds the example file and whatever else the test names.
 class EndToEnd : public ::testing::Test {

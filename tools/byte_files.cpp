@@ -4,10 +4,14 @@
 #include <iterator>
 
 std::vector<std::byte> read_bytes(const std::filesystem::path& path) {
+    const std::string text = read_text(path);
+    const auto* const first = reinterpret_cast<const std::byte*>(text.data());
+    return {first, first + text.size()};
+}
+
+std::string read_text(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
-    const std::vector<char> chars{std::istreambuf_iterator<char>(file), {}};
-    const auto* const first = reinterpret_cast<const std::byte*>(chars.data());
-    return {first, first + chars.size()};
+    return {std::istreambuf_iterator<char>(file), {}};
 }
 
 bool write_bytes(const std::filesystem::path& path, std::span<const std::byte> bytes) {
