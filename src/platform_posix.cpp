@@ -65,6 +65,9 @@ extern "C" void restore_terminal_and_stop(int signal_number) {
     sigaddset(&stop_signal, signal_number);
     sigprocmask(SIG_UNBLOCK, &stop_signal, nullptr);
     std::raise(signal_number); // stops here until continued
+    // Held again until this handler returns: a stop that arrives meanwhile
+    // runs the handler after it, not inside it, however many come.
+    sigprocmask(SIG_BLOCK, &stop_signal, nullptr);
     sigaction(signal_number, &handler, nullptr);
     // With no shell to stop for (a window opened just for the tool), the
     // kernel drops the stop, and the wait goes on as before.
@@ -116,10 +119,24 @@ SavedHandlers install_pause_handlers() {
     return previous;
 }
 
-void restore_handlers(const SavedHandlers& previous) {
+// Gives the terminal its settings back and the signals their handlers from
+// before the pause. A signal in between would find the pause's handlers (`fg`
+// would set single keys again): they wait until both are done.
+void restore_terminal_and_handlers(const SavedHandlers& previous) {
+    sigset_t held{};
+    sigemptyset(&held);
+    for (const SignalHandler& handler : pause_handlers) {
+        sigaddset(&held, handler.signal_number);
+    }
+    sigset_t before{};
+    sigprocmask(SIG_BLOCK, &held, &before);
+    // Flushing drops the rest of a multi-byte key (an arrow, say), which the
+    // shell would otherwise receive as typed input.
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_terminal);
     for (std::size_t i = 0; i < pause_handlers.size(); ++i) {
         sigaction(pause_handlers[i].signal_number, &previous[i], nullptr);
     }
+    sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
 // Another program may have left the terminal's input non-blocking; the flag
@@ -323,10 +340,7 @@ void pause(StdoutSink& out) {
     const SavedHandlers previous = install_pause_handlers();
     tcsetattr(STDIN_FILENO, TCSANOW, &single_key);
     wait_for_key();
-    // Flushing drops the rest of a multi-byte key (an arrow, say), which the
-    // shell would otherwise receive as typed input.
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_terminal);
-    restore_handlers(previous);
+    restore_terminal_and_handlers(previous);
 
     out.write("\n");
     out.flush();
