@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string_view>
 
 namespace platform {
 
@@ -48,6 +49,14 @@ private:
 
     int descriptor_;
 };
+
+// Writes all of `bytes` to standard output, waiting where a write would
+// block (a terminal left non-blocking and held with Ctrl+S, say). The
+// system's error number when it fails, else 0.
+[[nodiscard]] int write_output(std::string_view bytes);
+// Closes standard output: the error number of a failure that a file system
+// reports only then, else 0.
+[[nodiscard]] int close_output();
 
 // Releases a file buffer the way it was obtained, which each system tells
 // from the size it was asked for.

@@ -146,13 +146,18 @@ bool would_block(int error) {
     return error == EAGAIN || error == EWOULDBLOCK;
 }
 
-// False when even waiting fails; the caller then takes it as the end of input.
-bool wait_for_input() {
-    pollfd input{STDIN_FILENO, POLLIN, 0};
-    int ready = 0;
-    while ((ready = poll(&input, 1, -1)) < 0 && errno == EINTR) {
+// Waits until `descriptor` is ready for `events`; false when even waiting
+// fails, which the caller takes as the end of input or a failed write.
+bool wait_until_ready(int descriptor, short events) {
+    pollfd ready{descriptor, events, 0};
+    int count = 0;
+    while ((count = poll(&ready, 1, -1)) < 0 && errno == EINTR) {
     }
-    return ready > 0;
+    return count > 0;
+}
+
+bool wait_for_input() {
+    return wait_until_ready(STDIN_FILENO, POLLIN);
 }
 
 int next_typed_char() {
@@ -234,6 +239,24 @@ std::optional<std::filesystem::path> read_file_name() {
 
 bool output_is_terminal() {
     return isatty(STDOUT_FILENO) != 0;
+}
+
+int write_output(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = write(STDOUT_FILENO, bytes.data(), bytes.size());
+        if (written > 0) {
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+        } else if (written == 0 ||
+                   (errno != EINTR &&
+                    (!would_block(errno) || !wait_until_ready(STDOUT_FILENO, POLLOUT)))) {
+            return written == 0 || errno == 0 ? EIO : errno;
+        }
+    }
+    return 0;
+}
+
+int close_output() {
+    return ::close(STDOUT_FILENO) == 0 ? 0 : errno;
 }
 
 std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {

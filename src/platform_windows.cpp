@@ -116,6 +116,24 @@ bool output_is_terminal() {
     return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
 
+// In text mode, as standard output is, _write ends each line with CR LF.
+int write_output(std::string_view bytes) {
+    constexpr std::size_t most_per_write = std::size_t{1} << 30; // _write counts in an int
+    while (!bytes.empty()) {
+        const auto wanted = static_cast<unsigned>(std::min(bytes.size(), most_per_write));
+        const int written = _write(1, bytes.data(), wanted);
+        if (written <= 0) {
+            return written == 0 || errno == 0 ? EIO : errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
+
+int close_output() {
+    return _close(1) == 0 ? 0 : errno;
+}
+
 std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {
     // Directories do not open here.
     const int descriptor =

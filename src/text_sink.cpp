@@ -1,8 +1,8 @@
 #include "text_sink.hpp"
 
+#include "platform.hpp"
+
 #include <array>
-#include <cerrno>
-#include <cstdio>
 
 namespace {
 
@@ -60,13 +60,7 @@ void StdoutSink::write(std::string_view text) {
 
 void StdoutSink::flush() {
     if (failure_ == 0 && !closed_) {
-        errno = 0;
-        std::fwrite(buffer_.data(), 1, used_, stdout);
-        // On a terminal, stdout is line-buffered: a line whose write failed
-        // still counts as written, and only the error flag tells.
-        if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-            fail();
-        }
+        failure_ = platform::write_output({buffer_.data(), used_});
     }
     used_ = 0;
 }
@@ -81,16 +75,9 @@ std::optional<int> StdoutSink::close() {
     flush();
     if (!closed_) {
         closed_ = true;
-        errno = 0;
         // Closing reports what a file system could only tell at the end.
-        if (std::fclose(stdout) != 0 && failure_ == 0) {
-            fail();
-        }
+        const int failure = platform::close_output();
+        failure_ = failure_ != 0 ? failure_ : failure;
     }
     return failure_ == 0 ? std::nullopt : std::optional<int>{failure_};
-}
-
-void StdoutSink::fail() {
-    // A C library that sets no error number still lost the output.
-    failure_ = errno != 0 ? errno : EIO;
 }

@@ -58,8 +58,6 @@ public:
     [[nodiscard]] std::optional<int> close();
 
 private:
-    void fail();
-
     std::array<char, 4096> buffer_{};
     std::size_t used_ = 0;
     bool closed_ = false;
