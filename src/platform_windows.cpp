@@ -6,6 +6,7 @@
 #include "read_word.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -116,22 +117,23 @@ bool output_is_terminal() {
     return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
 
-// In text mode, as standard output is, _write ends each line with CR LF.
+// Through the C library, which ends each line with CR LF and writes to a
+// console as it should; a write never has to wait here.
 int write_output(std::string_view bytes) {
-    constexpr std::size_t most_per_write = std::size_t{1} << 30; // _write counts in an int
-    while (!bytes.empty()) {
-        const auto wanted = static_cast<unsigned>(std::min(bytes.size(), most_per_write));
-        const int written = _write(1, bytes.data(), wanted);
-        if (written <= 0) {
-            return written == 0 || errno == 0 ? EIO : errno;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
+    errno = 0;
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        return errno != 0 ? errno : EIO;
     }
     return 0;
 }
 
 int close_output() {
-    return _close(1) == 0 ? 0 : errno;
+    errno = 0;
+    if (std::fclose(stdout) != 0) {
+        return errno != 0 ? errno : EIO;
+    }
+    return 0;
 }
 
 std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {
