@@ -2,9 +2,10 @@ cmake_minimum_required(VERSION 3.25)
 # Builds the packages of the build folder BUILD and checks each as a user
 # gets it: unpacked, its executable prints for the example file byte for byte
 # what the build's TOOL prints, and it holds the license (a .deb as Debian's
-# copyright file). Where LINTIAN is given, it must find no fault in the .deb.
+# copyright file). Where LINTIAN is given, it must find no fault in the .deb,
+# and with HARDENED on, no missing protection either (its hardening-* tags).
 #   cmake -D CPACK=cpack -D BUILD=... -D TOOL=... [-D "EMULATOR=wine ..."]
-#         [-D LINTIAN=lintian] -P check_packages.cmake
+#         [-D LINTIAN=lintian [-D HARDENED=ON]] -P check_packages.cmake
 separate_arguments(EMULATOR UNIX_COMMAND "${EMULATOR}")
 set(OUT ${BUILD}/package-check)
 get_filename_component(SAMPLE ${CMAKE_CURRENT_LIST_DIR}/../examples/sample.qdp ABSOLUTE)
@@ -61,8 +62,10 @@ foreach(package IN LISTS packages)
   endforeach()
   message(STATUS "${name}: the report and the license")
   if(name MATCHES "\\.deb$" AND LINTIAN)
-    execute_process(COMMAND ${LINTIAN} --fail-on error,warning ${OUT}/${name} RESULT_VARIABLE status)
-    if(NOT status EQUAL 0)
+    execute_process(COMMAND ${LINTIAN} --display-info --fail-on error,warning ${OUT}/${name}
+                    RESULT_VARIABLE status OUTPUT_VARIABLE tags)
+    message("${tags}")
+    if(NOT status EQUAL 0 OR (HARDENED AND tags MATCHES "hardening-"))
       message(FATAL_ERROR "lintian finds fault with ${name}")
     endif()
   endif()

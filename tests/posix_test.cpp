@@ -122,7 +122,9 @@ protected:
         if (job == 0) {
             setpgid(0, 0);
             char ready = 0;
-            static_cast<void>(read(handed_over[0], &ready, 1));
+            if (read(handed_over[0], &ready, 1) != 1) {
+                _exit(126);
+            }
             run_tool(how);
         }
         setpgid(job, job);
@@ -130,8 +132,11 @@ protected:
         if (!how.in_background) {
             tcsetpgrp(STDIN_FILENO, job);
         }
-        static_cast<void>(write(handed_over[1], "", 1));
-        static_cast<void>(write(report[1], &job, sizeof job));
+        if (write(handed_over[1], "", 1) != 1 ||
+            write(report[1], &job, sizeof job) != static_cast<ssize_t>(sizeof job)) {
+            kill(job, SIGKILL);
+            _exit(126);
+        }
         for (;;) {
             int status = 0;
             waitpid(job, &status, WUNTRACED);
@@ -147,9 +152,10 @@ protected:
                 _exit(100);
             }
             tcsetpgrp(STDIN_FILENO, getpgrp());
-            static_cast<void>(write(report[1], "S", 1));
             char command = 0;
-            static_cast<void>(read(commands[0], &command, 1));
+            if (write(report[1], "S", 1) != 1 || read(commands[0], &command, 1) != 1) {
+                command = 0; // the test is gone: end the job
+            }
             if (command == to_foreground) {
                 tcsetpgrp(STDIN_FILENO, job);
                 kill(job, SIGCONT);
