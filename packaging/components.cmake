@@ -1,5 +1,12 @@
 # Read by CPack once per generator: which install components go into which
-# package, and whether an archive has a folder of its own at the top.
+# package, and whether an archive has a folder of its own at the top. And the
+# time that every file in a package carries: the release's, not the build's.
+set(ENV{SOURCE_DATE_EPOCH} ${CPACK_ZVK_SOURCE_DATE_EPOCH})
+# A .zip holds local time: the builder's time zone must not show. Folders get
+# the same permissions whatever the builder's umask.
+set(ENV{TZ} UTC0)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 if(CPACK_GENERATOR STREQUAL "DEB")
   set(CPACK_COMPONENTS_ALL debian manual)
 else()
