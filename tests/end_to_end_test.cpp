@@ -48,15 +48,12 @@ bool address_limits_apply() {
 // Whether the process is in open(2) within five seconds; the first field of
 // /proc/PID/syscall is the number of the call it waits in.
 bool waits_in_open(pid_t process) {
-    for (int tries = 0; tries < 500; ++tries) {
-        long call = -1;
-        std::ifstream(("/proc/" + std::to_string(process) + "/syscall").c_str()) >> call;
-        if (call == SYS_openat || call == SYS_open) {
-            return true;
-        }
+    long call = -1;
+    for (int tries = 0; tries < 500 && call != SYS_openat && call != SYS_open; ++tries) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::ifstream("/proc/" + std::to_string(process) + "/syscall") >> call;
     }
-    return false;
+    return call == SYS_openat || call == SYS_open;
 }
 
 // What a named pipe's writer sends in one write, read within five seconds.

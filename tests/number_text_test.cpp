@@ -1,6 +1,5 @@
 #include "number_text.hpp"
 
-#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>

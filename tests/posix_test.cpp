@@ -239,8 +239,7 @@ protected:
     }
 
     // How the child ended: its exit status, or minus the signal that ended
-    // it; still_running when it has not ended within five seconds.
-    static constexpr int still_running = -1000;
+    // it; -1000 when it has not ended within five seconds.
     static int end_of(pid_t child) {
         for (int tries = 0; tries < 500; ++tries) {
             int status = 0;
@@ -251,7 +250,7 @@ protected:
         }
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
-        return still_running;
+        return -1000;
     }
 
     // Reads what the tool writes until `text` appears; whether it did.
@@ -397,9 +396,7 @@ TEST_F(Terminal, OneRunEach) {
          true},
     };
     for (const Run& r : runs) {
-        if (r.start.non_blocking) {
-            type("\x13"); // Ctrl+S: a write would block
-        }
+        type(r.start.non_blocking ? "\x13" : ""); // Ctrl+S: a write would block
         const pid_t shell = start_tool(r.start);
         if (r.start.non_blocking) {
             std::this_thread::sleep_for(300ms);
@@ -421,9 +418,7 @@ TEST_F(Terminal, OneRunEach) {
         EXPECT_EQ(end_of(shell), r.ends) << r.what;
         screen += read_until(press_any_key, 200ms); // all it wrote, now that it has ended
         if (r.start.output >= 0) {
-            screen.assign(512, '\0');
-            const ssize_t got = pread(r.start.output, screen.data(), screen.size(), 0);
-            screen.resize(static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+            screen = read_text("redirected.txt");
         }
         for (const std::string_view shown : r.shown) {
             EXPECT_NE(screen.find(shown), std::string::npos) << r.what << screen;

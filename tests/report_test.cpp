@@ -6,8 +6,8 @@
 #include "read_word.hpp"
 #include "setup_report.hpp"
 
+#include <array>
 #include <bit>
-#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>

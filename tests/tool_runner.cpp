@@ -146,10 +146,6 @@ void remove_folder(const fs::path& folder) {
 }
 #endif
 
-} // namespace
-
-namespace {
-
 struct Captured {
     std::string out;
     std::string err;

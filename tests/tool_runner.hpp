@@ -2,10 +2,8 @@
 // interpreter, and compares what it prints with what is expected.
 #pragma once
 
-#include <cstddef>
 #include <filesystem>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
