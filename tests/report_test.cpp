@@ -56,7 +56,8 @@ TEST(ReadWord, TakesAtMost32KiBAndThenReadsNoMore) {
         {most, true}, {most + 1, false}, {SIZE_MAX, false}};
     for (const auto& [typed, taken] : cases) {
         std::size_t calls = 0;
-        const auto word = platform::read_word<char>([&] { return calls++ < typed ? 'x' : -1; });
+        const auto word = platform::read_word<char>(
+            [&calls, typed = typed] { return calls++ < typed ? 'x' : -1; });
         EXPECT_EQ(word.has_value(), taken) << typed;
         EXPECT_EQ(word.value_or("").size(), taken ? most : 0) << typed;
         EXPECT_EQ(calls, most + 1) << typed; // the end of input, or the one character too many
@@ -222,7 +223,7 @@ TEST(SetupReport, TyreLinesNameEachAxlesCompound) {
         {8, "???"},        {9, "???"},         {255, "???"},
     };
     for (const auto& [code, name] : names) {
-        const std::string text = report_of([&](HotlapFields& lap) {
+        const std::string text = report_of([code = code](HotlapFields& lap) {
                                      lap.wheels[2].compound =
                                          code; // the rear; the front is block 3
                                      lap.wheels[3].compound = 6;
@@ -245,7 +246,7 @@ TEST(SetupReport, GearCountIsSignedAndCappedAtSix) {
         {0xFF, ""},
     };
     for (const auto& [count, gears] : cases) {
-        const Dump result = report_of([&](HotlapFields& lap) {
+        const Dump result = report_of([count = count](HotlapFields& lap) {
             lap.gear_count = count;
             lap.gear_ratios = {1, 2, 3, 4, 5, 6};
             lap.final_drive = 0.25F;
