@@ -101,12 +101,16 @@ int exit_status(StdoutSink& out, Outcome outcome) {
 }
 
 int run(int argc, platform::ArgumentChar* argv[]) {
-    StdoutSink out{platform::output_is_terminal()};
+    StdoutSink out{platform::output_display()};
     out.write(banner);
     out.flush_to_terminal(); // opening a file can take a moment
     auto file = open_named_file(argc, argv, out);
     const Outcome outcome = file ? dump(std::move(file), out) : Outcome::not_loaded;
-    platform::pause(out); // puts everything on the screen before it waits
+    const platform::Pause pause;
+    out.write(pause.prompt());
+    out.flush(); // everything on the screen before the wait
+    pause.wait();
+    out.write(pause.after_key());
     return exit_status(out, outcome);
 }
 

@@ -3,7 +3,7 @@
 // of a run. One source file per system implements it.
 #pragma once
 
-#include "text_sink.hpp"
+#include "display.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,12 +25,12 @@ using ArgumentChar = std::filesystem::path::value_type;
 // name a system can open (then no more input is read).
 [[nodiscard]] std::optional<std::filesystem::path> read_file_name();
 
-// Whether standard output is a terminal or console, where a person reads it
-// as it comes.
-[[nodiscard]] bool output_is_terminal();
+// How standard output shows a file's text: as it is to a file or a pipe; on
+// a terminal or console, with the controls of its character set shown.
+[[nodiscard]] Display output_display();
 
-// A file opened for reading in binary mode. Only regular files and devices
-// that can be sized by seeking open: a directory or a named pipe does not.
+// A file opened for reading in binary mode. Only regular files open: a
+// directory, a named pipe or a device is refused before it is opened.
 class InputFile {
 public:
     [[nodiscard]] static std::optional<InputFile> open(const std::filesystem::path& name);
@@ -72,8 +72,22 @@ using FileBuffer = std::unique_ptr<std::byte[], FileBufferRelease>;
 // when memory runs out.
 [[nodiscard]] FileBuffer allocate_file_buffer(std::size_t size);
 
-// Waits for a key so that a console window opened for the run stays readable.
-// Whatever the tool prints for it goes through `out`.
-void pause(StdoutSink& out);
+// The wait for a key at the end of a run, so that a console window opened for
+// the run stays readable. Where the tool waits itself, it prints a prompt
+// before and a line end after (the key is not echoed); where the system's
+// PAUSE waits, that prints its own.
+class Pause {
+public:
+    // Decides whether the pause waits at all.
+    Pause();
+
+    [[nodiscard]] std::string_view prompt() const;
+    [[nodiscard]] std::string_view after_key() const;
+    // Waits for the key. What the tool printed must be on the screen first.
+    void wait() const;
+
+private:
+    bool waits_;
+};
 
 } // namespace platform

@@ -3,12 +3,17 @@
 #include "platform.hpp"
 #include "read_word.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <new>
 #include <poll.h>
 #include <sys/mman.h>
@@ -75,66 +80,102 @@ extern "C" void restore_terminal_and_stop(int signal_number) {
     errno = saved_errno;
 }
 
-struct SignalHandler {
-    int signal_number;
-    void (*handler)(int);
-    int flags;
+// The signals whose default action ends the process (and may dump core): the
+// pause gives the terminal back first, then ends by the same signal, core and
+// all. TTIN and TTOU stop a job that touches the terminal from the
+// background, where the tool must leave it alone: they keep their default.
+// clang-format off
+constexpr std::array ending_signals{
+    // Keys, a hang-up, and what `kill`, a supervisor or an alarm send.
+    SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGALRM, SIGUSR1, SIGUSR2, SIGPIPE,
+    // Limits on time and file size, and profilers.
+    SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF,
+    // Faults, which dump core; restoring first keeps the core.
+    SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGFPE, SIGSEGV, SIGSYS,
+#ifdef SIGEMT
+    SIGEMT,
+#endif
+#ifdef __linux__ // elsewhere these may be ignored by default, or not exist
+    SIGIO, SIGPWR,
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#endif
 };
+// clang-format on
 
-constexpr int once = static_cast<int>(SA_RESETHAND);
-constexpr std::array pause_handlers{
-    SignalHandler{SIGINT, restore_terminal_and_end, once},
-    SignalHandler{SIGTERM, restore_terminal_and_end, once},
-    SignalHandler{SIGHUP, restore_terminal_and_end, once},
-    SignalHandler{SIGQUIT, restore_terminal_and_end, once},
-    // What a supervisor, a script's alarm or `kill -USR1` may send, and the
-    // limits on time and file size: each ends the tool as it would anyway.
-    SignalHandler{SIGALRM, restore_terminal_and_end, once},
-    SignalHandler{SIGUSR1, restore_terminal_and_end, once},
-    SignalHandler{SIGUSR2, restore_terminal_and_end, once},
-    SignalHandler{SIGVTALRM, restore_terminal_and_end, once},
-    SignalHandler{SIGPROF, restore_terminal_and_end, once},
-    SignalHandler{SIGXCPU, restore_terminal_and_end, once},
-    SignalHandler{SIGXFSZ, restore_terminal_and_end, once},
-    SignalHandler{SIGTSTP, restore_terminal_and_stop, 0},
-    SignalHandler{SIGCONT, take_terminal_again, 0},
+// Real-time signals end a process unless it handles them.
+#ifdef SIGRTMIN
+bool is_real_time(int signal_number) {
+    return signal_number >= SIGRTMIN && signal_number <= SIGRTMAX;
+}
+#else
+bool is_real_time(int /*signal_number*/) {
+    return false;
+}
+#endif
+
+bool ends_by_default(int signal_number) {
+    return is_real_time(signal_number) || std::find(ending_signals.begin(), ending_signals.end(),
+                                                    signal_number) != ending_signals.end();
+}
+
+// The pause's handler of a signal, or none for a signal left as it is.
+struct sigaction pause_action(int signal_number) {
+    struct sigaction action {};
+    sigemptyset(&action.sa_mask);
+    if (signal_number == SIGTSTP) {
+        action.sa_handler = restore_terminal_and_stop;
+    } else if (signal_number == SIGCONT) {
+        action.sa_handler = take_terminal_again;
+    } else if (ends_by_default(signal_number)) {
+        action.sa_handler = restore_terminal_and_end;
+        action.sa_flags = static_cast<int>(SA_RESETHAND);
+    } else {
+        action.sa_handler = SIG_DFL;
+    }
+    return action;
+}
+
+// The handlers from before the pause, by signal number, and which signals
+// have the pause's.
+struct SavedHandlers {
+    std::array<struct sigaction, NSIG> previous{};
+    sigset_t replaced{};
 };
-using SavedHandlers = std::array<struct sigaction, pause_handlers.size()>;
 
 // Installs the pause's handlers, except for signals the parent ignored (a
 // script's `trap '' INT`, say), which stay ignored.
 SavedHandlers install_pause_handlers() {
-    SavedHandlers previous{};
-    for (std::size_t i = 0; i < pause_handlers.size(); ++i) {
-        sigaction(pause_handlers[i].signal_number, nullptr, &previous[i]);
-        if (previous[i].sa_handler == SIG_IGN) {
+    SavedHandlers saved{};
+    sigemptyset(&saved.replaced);
+    for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+        const struct sigaction action = pause_action(signal_number);
+        auto& previous = saved.previous.at(static_cast<std::size_t>(signal_number));
+        if (action.sa_handler == SIG_DFL || sigaction(signal_number, nullptr, &previous) != 0 ||
+            previous.sa_handler == SIG_IGN) {
             continue;
         }
-        struct sigaction action {};
-        action.sa_handler = pause_handlers[i].handler;
-        action.sa_flags = pause_handlers[i].flags;
-        sigemptyset(&action.sa_mask);
-        sigaction(pause_handlers[i].signal_number, &action, nullptr);
+        sigaction(signal_number, &action, nullptr);
+        sigaddset(&saved.replaced, signal_number);
     }
-    return previous;
+    return saved;
 }
 
 // Gives the terminal its settings back and the signals their handlers from
 // before the pause. A signal in between would find the pause's handlers (`fg`
 // would set single keys again): they wait until both are done.
-void restore_terminal_and_handlers(const SavedHandlers& previous) {
-    sigset_t held{};
-    sigemptyset(&held);
-    for (const SignalHandler& handler : pause_handlers) {
-        sigaddset(&held, handler.signal_number);
-    }
+void restore_terminal_and_handlers(const SavedHandlers& saved) {
     sigset_t before{};
-    sigprocmask(SIG_BLOCK, &held, &before);
+    sigprocmask(SIG_BLOCK, &saved.replaced, &before);
     // Flushing drops the rest of a multi-byte key (an arrow, say), which the
     // shell would otherwise receive as typed input.
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_terminal);
-    for (std::size_t i = 0; i < pause_handlers.size(); ++i) {
-        sigaction(pause_handlers[i].signal_number, &previous[i], nullptr);
+    for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+        if (sigismember(&saved.replaced, signal_number) == 1) {
+            sigaction(signal_number, &saved.previous.at(static_cast<std::size_t>(signal_number)),
+                      nullptr);
+        }
     }
     sigprocmask(SIG_SETMASK, &before, nullptr);
 }
@@ -227,6 +268,41 @@ FileBuffer map_huge_pages(std::size_t size) {
     return FileBuffer{aligned, FileBufferRelease{size}};
 }
 
+// Whether `text` holds `part`, in either case: locale and character set names
+// are written both ways.
+bool holds_ignoring_case(std::string_view text, std::string_view part) {
+    const auto same = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+    };
+    return std::search(text.begin(), text.end(), part.begin(), part.end(), same) != text.end();
+}
+
+// Whether the user's terminal takes bytes 0x80-0x9F as C1 controls, as it
+// does in ASCII and ISO 8859, by the locale's character set, as `less` tells
+// it. A locale whose name says UTF-8 is UTF-8 even where it is not installed,
+// as often over ssh. Only the character type is looked at, and the C locale
+// is set again at once: nothing else the tool does depends on the locale.
+bool locale_has_c1_bytes() {
+    const char* name = nullptr;
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        name = std::getenv(variable);
+        if (name != nullptr && *name != '\0') {
+            break;
+        }
+    }
+    if (name != nullptr &&
+        (holds_ignoring_case(name, "UTF-8") || holds_ignoring_case(name, "UTF8"))) {
+        return false;
+    }
+    std::setlocale(LC_CTYPE, ""); // where that fails, the C locale's ASCII stays
+    const std::string_view codeset = nl_langinfo(CODESET);
+    const bool c1 = holds_ignoring_case(codeset, "8859") || codeset == "ANSI_X3.4-1968" ||
+                    holds_ignoring_case(codeset, "ASCII");
+    std::setlocale(LC_CTYPE, "C");
+    return c1;
+}
+
 } // namespace
 
 std::optional<std::filesystem::path> read_file_name() {
@@ -237,8 +313,11 @@ std::optional<std::filesystem::path> read_file_name() {
     return std::filesystem::path(std::move(*word));
 }
 
-bool output_is_terminal() {
-    return isatty(STDOUT_FILENO) != 0;
+Display output_display() {
+    if (isatty(STDOUT_FILENO) == 0) {
+        return Display::as_is;
+    }
+    return locale_has_c1_bytes() ? Display::c1_terminal : Display::terminal;
 }
 
 int write_output(std::string_view bytes) {
@@ -260,13 +339,12 @@ int close_output() {
 }
 
 std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {
-    // A named pipe or a socket can never be sized, and opening a pipe would
-    // release a writer waiting on it, which then finds no reader: look first
-    // and leave them alone. A directory would open for reading here, unlike
-    // on Windows. Devices are left to the seek that sizes them.
+    // A hotlap file is a regular file. Anything else is left unopened, for
+    // opening is itself the effect of some: a named pipe releases a writer
+    // waiting on it, a watchdog arms, a tape rewinds when closed, a serial
+    // line raises its modem lines.
     struct stat looked_at {};
-    if (stat(name.c_str(), &looked_at) != 0 || S_ISDIR(looked_at.st_mode) ||
-        S_ISFIFO(looked_at.st_mode) || S_ISSOCK(looked_at.st_mode)) {
+    if (stat(name.c_str(), &looked_at) != 0 || !S_ISREG(looked_at.st_mode)) {
         return std::nullopt;
     }
     // O_NONBLOCK keeps the open from waiting should a pipe be put in the
@@ -299,14 +377,13 @@ InputFile::~InputFile() {
 }
 
 std::optional<std::uint64_t> InputFile::length() {
-    // A regular file's end is its length, as stdio takes it: files of /proc
-    // cannot seek to their end but say they have none. Devices seek there.
+    // The end of a regular file is its length, as stdio takes it: files of
+    // /proc cannot seek to their end but say they have none.
     struct stat status {};
     if (fstat(descriptor_, &status) != 0) {
         return std::nullopt;
     }
-    const off_t end = S_ISREG(status.st_mode) ? lseek(descriptor_, status.st_size, SEEK_SET)
-                                              : lseek(descriptor_, 0, SEEK_END);
+    const off_t end = lseek(descriptor_, status.st_size, SEEK_SET);
     if (end < 0) {
         return std::nullopt;
     }
@@ -345,28 +422,33 @@ FileBuffer allocate_file_buffer(std::size_t size) {
     return FileBuffer{new (std::nothrow) std::byte[size], FileBufferRelease{size}};
 }
 
-void pause(StdoutSink& out) {
+Pause::Pause()
     // There is no PAUSE command here. Wait only where a person can answer:
     // scripts, pipes and redirected output go on at once, and so does a job in
     // the background, which may not change the terminal.
-    if (isatty(STDIN_FILENO) == 0 || isatty(STDOUT_FILENO) == 0 || !in_foreground() ||
-        tcgetattr(STDIN_FILENO, &saved_terminal) != 0) {
+    : waits_(isatty(STDIN_FILENO) != 0 && isatty(STDOUT_FILENO) != 0 && in_foreground() &&
+             tcgetattr(STDIN_FILENO, &saved_terminal) == 0) {}
+
+std::string_view Pause::prompt() const {
+    return waits_ ? "Press any key to continue . . . " : "";
+}
+
+std::string_view Pause::after_key() const {
+    return waits_ ? "\n" : "";
+}
+
+void Pause::wait() const {
+    if (!waits_) {
         return;
     }
-    out.write("Press any key to continue . . . ");
-    out.flush();
-
     single_key = saved_terminal;
     single_key.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
     single_key.c_cc[VMIN] = 1;
     single_key.c_cc[VTIME] = 0;
-    const SavedHandlers previous = install_pause_handlers();
+    const SavedHandlers saved = install_pause_handlers();
     tcsetattr(STDIN_FILENO, TCSANOW, &single_key);
     wait_for_key();
-    restore_terminal_and_handlers(previous);
-
-    out.write("\n");
-    out.flush();
+    restore_terminal_and_handlers(saved);
 }
 
 } // namespace platform

@@ -78,14 +78,31 @@ std::wstring full_path(const std::wstring& name) {
     return full;
 }
 
-// Resolved first, so that a relative name, forward slashes or `..` parts
-// take the extended form too.
-std::wstring openable_name(const std::filesystem::path& name) {
+// Whether an extended name (after `\\?\`) names a file on a drive or a share:
+// `C:\...` or `UNC\...`. Others reach devices and pipes, such as `NUL` or
+// `pipe\x`.
+bool names_drive_or_share(std::wstring_view name) {
+    const bool drive = name.size() >= 3 && name[1] == L':' && name[2] == L'\\';
+    return drive || (name.size() >= 4 &&
+                     CompareStringOrdinal(name.data(), 4, L"UNC\\", 4, TRUE) == CSTR_EQUAL);
+}
+
+// The name to open, resolved first so that a relative name, forward slashes
+// or `..` parts take the extended form too. Nothing for a name of a device or
+// a pipe (`NUL`, `COM1`, `\\.\pipe\x`, `\\?\NUL`), whose opening alone can
+// connect to it.
+std::optional<std::wstring> openable_name(const std::filesystem::path& name) {
     const std::wstring& native = name.native();
     if (native.starts_with(extended_prefix)) {
-        return native;
+        return names_drive_or_share(std::wstring_view{native}.substr(extended_prefix.size()))
+                   ? std::optional{native}
+                   : std::nullopt;
     }
-    return extended_form(full_path(native)).value_or(native);
+    const std::wstring resolved = full_path(native);
+    if (resolved.starts_with(device_prefix)) {
+        return std::nullopt;
+    }
+    return extended_form(resolved).value_or(native);
 }
 
 } // namespace
@@ -112,9 +129,11 @@ std::optional<std::wstring> extended_form(std::wstring_view resolved) {
     return std::wstring(extended_prefix) + std::wstring(resolved);
 }
 
-bool output_is_terminal() {
+// A console shows bytes 0x80-0x9F as letters of its code page.
+Display output_display() {
     DWORD mode = 0;
-    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0 ? Display::terminal
+                                                                       : Display::as_is;
 }
 
 // Through the C library, which ends each line with CR LF and writes to a
@@ -137,13 +156,21 @@ int close_output() {
 }
 
 std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {
-    // Directories do not open here.
-    const int descriptor =
-        _wopen(openable_name(name).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    // Directories do not open here, and devices are refused by name first.
+    const auto openable = openable_name(name);
+    if (!openable) {
+        return std::nullopt;
+    }
+    const int descriptor = _wopen(openable->c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
     if (descriptor < 0) {
         return std::nullopt;
     }
-    return InputFile{descriptor};
+    InputFile opened{descriptor};
+    // A name that reached something else after all, such as a link to a device.
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(descriptor))) != FILE_TYPE_DISK) {
+        return std::nullopt;
+    }
+    return opened;
 }
 
 InputFile::InputFile(InputFile&& other) noexcept
@@ -187,9 +214,18 @@ FileBuffer allocate_file_buffer(std::size_t size) {
     return FileBuffer{new (std::nothrow) std::byte[size], FileBufferRelease{size}};
 }
 
-void pause(StdoutSink& out) {
-    out.flush();
-    // The command interpreter prints its own prompt and waits for a key.
+// The command interpreter's PAUSE prints its own prompt and waits for a key.
+Pause::Pause() : waits_(true) {}
+
+std::string_view Pause::prompt() const {
+    return "";
+}
+
+std::string_view Pause::after_key() const {
+    return "";
+}
+
+void Pause::wait() const {
     [[maybe_unused]] const int ignored = std::system("PAUSE");
 }
 

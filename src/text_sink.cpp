@@ -10,8 +10,7 @@ bool is_shown_control(unsigned char c) {
     return (c != 0 && c < 0x20) || c == 0x7F;
 }
 
-// The second byte of a C1 control's UTF-8 form, after 0xC2.
-bool is_c1_tail(unsigned char c) {
+bool is_c1(unsigned char c) {
     return c >= 0x80 && c <= 0x9F;
 }
 
@@ -19,22 +18,25 @@ bool is_c1_tail(unsigned char c) {
 
 void TextSink::write_field(std::span<const std::byte> bytes) {
     const std::string_view text{reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-    if (!terminal_) {
+    if (display_ == Display::as_is) {
         write(text);
         return;
     }
     std::size_t unwritten = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        const bool c1 =
-            c == 0xC2 && i + 1 < text.size() && is_c1_tail(static_cast<unsigned char>(text[i + 1]));
-        if (!c1 && !is_shown_control(c)) {
+        // In UTF-8 a C1 control is 0xC2 and its code; in an 8-bit set, its code
+        // alone, and 0xC2 is a letter.
+        const bool utf8_c1 = display_ == Display::terminal && c == 0xC2 && i + 1 < text.size() &&
+                             is_c1(static_cast<unsigned char>(text[i + 1]));
+        const bool byte_c1 = display_ == Display::c1_terminal && is_c1(c);
+        if (!utf8_c1 && !byte_c1 && !is_shown_control(c)) {
             continue;
         }
         write(text.substr(unwritten, i - unwritten));
-        if (c1) {
+        if (utf8_c1 || byte_c1) {
             constexpr std::string_view hex = "0123456789ABCDEF";
-            const auto code = static_cast<unsigned char>(text[++i]);
+            const auto code = utf8_c1 ? static_cast<unsigned char>(text[++i]) : c;
             const std::array<char, 8> shown{
                 '<', 'U', '+', '0', '0', hex[code >> 4], hex[code & 0xF], '>'};
             write({shown.data(), shown.size()});

@@ -1,6 +1,8 @@
 // Where the report's text goes: standard output in the tool, a string in tests.
 #pragma once
 
+#include "display.hpp"
+
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -12,35 +14,28 @@ class TextSink {
 public:
     virtual void write(std::string_view text) = 0;
 
-    // A text field of the file. To a file or a pipe every byte goes out
-    // unchanged, zero and high bytes included. On a terminal a file's bytes
-    // must not act as commands (clear the screen, set the title, make the
-    // terminal answer, forge a line): control characters are shown instead,
-    // C0 and DEL in caret notation (ESC as ^[), and C1 in UTF-8 as <U+009B>.
-    // NUL, the padding of a short name, and lone bytes 0x80-0x9F, letters in
-    // a Windows code page, go out as they are.
+    // A text field of the file, shown as the display asks. NUL, the padding
+    // of a short name, always goes out as it is.
     void write_field(std::span<const std::byte> bytes);
 
 protected:
-    // `terminal`: the text goes to a terminal or console, read by a person.
-    explicit TextSink(bool terminal) : terminal_(terminal) {}
+    explicit TextSink(Display display) : display_(display) {}
     TextSink(const TextSink&) = default;
     TextSink& operator=(const TextSink&) = default;
     ~TextSink() = default;
 
-    [[nodiscard]] bool terminal() const { return terminal_; }
+    // Whether a person reads the text as it comes.
+    [[nodiscard]] bool terminal() const { return display_ != Display::as_is; }
 
 private:
-    bool terminal_;
+    Display display_;
 };
 
 // Collects output in a fixed buffer and hands it to standard output in as few
 // writes as possible: to a file or a pipe, a whole report is one write.
 class StdoutSink final : public TextSink {
 public:
-    // `terminal`: standard output is a terminal, where a person reads each
-    // line as it comes.
-    explicit StdoutSink(bool terminal) : TextSink(terminal) {}
+    explicit StdoutSink(Display display) : TextSink(display) {}
     StdoutSink(const StdoutSink&) = delete;
     StdoutSink& operator=(const StdoutSink&) = delete;
     ~StdoutSink() { flush(); }
@@ -67,7 +62,7 @@ private:
 // Collects output in memory, for checking it without a process of its own.
 class StringSink final : public TextSink {
 public:
-    explicit StringSink(bool terminal = false) : TextSink(terminal) {}
+    explicit StringSink(Display display = Display::as_is) : TextSink(display) {}
     void write(std::string_view text) override { collected_.append(text); }
     [[nodiscard]] const std::string& text() const { return collected_; }
 

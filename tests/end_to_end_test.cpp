@@ -109,11 +109,12 @@ TEST_F(EndToEnd, EachWayARunEnds) {
     ASSERT_TRUE(write_bytes("one-sided.qdp", build_hotlap(one_sided)));
     // To a file, a name's control characters stay as they are, byte for byte.
     HotlapFields crafted = sample_hotlap();
-    crafted.player = "\x1b[2J\rBrake Balance (front)\t99%\n";
+    crafted.player = "\x1b[2J\a\rBrake Balance\t99%\xc2\x9b\n";
     ASSERT_TRUE(write_bytes("crafted.qdp", build_hotlap(crafted)));
     std::string crafted_run = sample_run;
     const std::string player = "Jorg Pilot" + std::string(22, '\0');
-    crafted_run.replace(crafted_run.find(player), player.size(), crafted.player + '\0');
+    crafted_run.replace(crafted_run.find(player), player.size(),
+                        crafted.player + std::string(32 - crafted.player.size(), '\0'));
     std::vector<ExpectedRun> runs{
         {"missing file", {"missing.qdp"}, "", cannot_open},
         {"a folder", {"folder"}, "", cannot_open},
@@ -135,7 +136,22 @@ TEST_F(EndToEnd, EachWayARunEnds) {
                         .err = write_error("No space left on device"),
                         .output_to = full_device});
     }
-#ifndef _WIN32
+#ifdef _WIN32
+    // Devices are never opened: their opening alone may connect to them.
+    for (const char* device : {"NUL", R"(\\?\NUL)", R"(\\.\pipe\lap)"}) {
+        runs.push_back({device, {device}, "", cannot_open});
+    }
+#else
+    // Only regular files are opened, found through links.
+    for (const char* device : {"/dev/null", "/dev/zero"}) {
+        runs.push_back({device, {device}, "", cannot_open});
+    }
+    fs::create_symlink("sample.qdp", "link.qdp");
+    runs.push_back({"a link to a lap", {"link.qdp"}, "", sample_run});
+    runs.push_back({.what = "/dev/stdin from a lap",
+                    .args = {"/dev/stdin"},
+                    .out = sample_run,
+                    .input_from = "sample.qdp"});
     runs.push_back({.what = "standard output closed",
                     .args = {"sample.qdp"},
                     .input = "",

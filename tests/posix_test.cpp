@@ -5,6 +5,7 @@
 #include "hotlap_builder.hpp"
 #include "text_sink.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -39,11 +40,12 @@ bool same_settings(const termios& a, const termios& b) {
 // How the tool is started on the terminal.
 struct Start {
     std::vector<const char*> args{"missing.qdp"};
-    int output = -1;            // standard output; -1 for the terminal
-    int ignored_signal = 0;     // one the parent ignored, as `trap '' INT` does
-    bool in_background = false; // a job of its own, not the terminal's foreground
-    bool job_control = true;    // false: no shell, as in a window opened for the tool
-    bool non_blocking = false;  // input left non-blocking by another program
+    int output = -1;                   // standard output; -1 for the terminal
+    int ignored_signal = 0;            // one the parent ignored, as `trap '' INT` does
+    bool in_background = false;        // a job of its own, not the terminal's foreground
+    bool job_control = true;           // false: no shell, as in a window opened for the tool
+    bool non_blocking = false;         // input left non-blocking by another program
+    std::vector<const char*> locale{}; // e.g. "LC_ALL=C"; none set: the C locale
 };
 
 // What the test, as the user, tells the shell to do with a stopped job.
@@ -171,6 +173,12 @@ protected:
     }
 
     [[noreturn]] static void run_tool(const Start& how) {
+        for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+            unsetenv(variable);
+        }
+        for (const char* setting : how.locale) {
+            putenv(const_cast<char*>(setting));
+        }
         std::vector<const char*> argv{TOOL_FILE};
         argv.insert(argv.end(), how.args.begin(), how.args.end());
         argv.push_back(nullptr);
@@ -310,8 +318,16 @@ TEST_F(Terminal, EachWayThePauseEnds) {
         {"SIGHUP", "", SIGHUP, -SIGHUP},
         {"Ctrl+C that the parent ignores, then a key", "\x03x", 0, 0, SIGINT},
     };
-    for (const int deadly : {SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ}) {
-        endings.push_back({strsignal(deadly), "", deadly, -deadly});
+    // Every signal whose default ends a process, sent by another one, faults
+    // and real-time signals included: Linux numbers them 1 to 31, then from
+    // SIGRTMIN, after those the C library keeps for itself.
+    const std::vector<int> not_ending{SIGKILL, SIGSTOP, SIGTSTP, SIGTTIN, SIGTTOU,
+                                      SIGCONT, SIGCHLD, SIGURG,  SIGWINCH};
+    for (int deadly = 1; deadly <= SIGRTMAX; ++deadly) {
+        if ((deadly < 32 || deadly >= SIGRTMIN) &&
+            std::find(not_ending.begin(), not_ending.end(), deadly) == not_ending.end()) {
+            endings.push_back({strsignal(deadly), "", deadly, -deadly});
+        }
     }
     for (const Ending& e : endings) {
         const pid_t shell = start_tool({.ignored_signal = e.ignored_signal});
@@ -368,6 +384,14 @@ TEST_F(Terminal, OneRunEach) {
     HotlapFields crafted = sample_hotlap();
     crafted.player = "\x1b[2J\x1b]0;x\a\rBrake\t99%\n\x7f\xc2\x9b";
     ASSERT_TRUE(write_bytes("crafted.qdp", build_hotlap(crafted)));
+    // What an 8-bit terminal takes as a cursor query and a new window title.
+    crafted.player = "\x9b"
+                     "6n";
+    crafted.car = "\x9d"
+                  "2;x\x9c";
+    ASSERT_TRUE(write_bytes("c1.qdp", build_hotlap(crafted)));
+    crafted.player = "Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek"; // 82 and 9A: UTF-8 letters' tails
+    ASSERT_TRUE(write_bytes("polish.qdp", build_hotlap(crafted)));
     const int redirected = open("redirected.txt", O_RDWR | O_CREAT | O_TRUNC, 0600);
     struct Run {
         const char* what;
@@ -383,8 +407,14 @@ TEST_F(Terminal, OneRunEach) {
          {.args = {}, .non_blocking = true},
          {"File name: ", "Unable to open file"}},
         {"control characters from the file, the tool's own tabs",
-         {.args = {"crafted.qdp"}},
+         {.args = {"crafted.qdp"}, .locale = {"LC_ALL=C.UTF-8"}},
          {"Player: ^[[2J^[]0;x^G^MBrake^I99%^J^?<U+009B>", "Brake Balance (front)\t58%"}},
+        {"C1 bytes in the C locale, whose LC_ALL wins over LANG",
+         {.args = {"c1.qdp"}, .locale = {"LC_ALL=C", "LANG=C.UTF-8"}},
+         {"Player: <U+009B>6n", "Car: <U+009D>2;x<U+009C>"}},
+        {"a name in UTF-8, by a locale not installed but named so",
+         {.args = {"polish.qdp"}, .locale = {"LANG=pl_PL.UTF-8"}},
+         {"Player: Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek"}},
         {"output redirected", {.output = redirected}, {"Telvin\nFile doesn't exist"}, false},
         {"a job in the background, which is not stopped", {.in_background = true}, {}, false},
         // Last, for the terminal is gone afterwards: a failed write.
@@ -428,8 +458,9 @@ TEST_F(Terminal, OneRunEach) {
         EXPECT_TRUE(r.hang_up || settings_restored()) << r.what;
     }
     close(redirected);
-    std::remove("crafted.qdp");
-    std::remove("redirected.txt");
+    for (const char* made : {"crafted.qdp", "c1.qdp", "polish.qdp", "redirected.txt"}) {
+        std::remove(made);
+    }
 }
 
 TEST(StdoutSink, AFailedCloseIsAFailedWrite) {
@@ -437,7 +468,7 @@ TEST(StdoutSink, AFailedCloseIsAFailedWrite) {
     const pid_t child = fork();
     if (child == 0) {
         dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
-        StdoutSink out{false};
+        StdoutSink out{Display::as_is};
         out.write("report");
         out.flush();
         close(STDOUT_FILENO); // behind the C library's back: only closing can fail now

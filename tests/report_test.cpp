@@ -61,22 +61,35 @@ TEST(ReadWord, TakesAtMost32KiBAndThenReadsNoMore) {
     }
 }
 
-TEST(TextSink, FieldsShowControlCharactersOnlyOnATerminal) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"\x1b[2J", "^[[2J"},     {"\a", "^G"},
-        {"a\tb", "a^Ib"},         {"\r\n", "^M^J"},
-        {"\x7f", "^?"},           {"\x1fZ\x01", "^_Z^A"},
-        {"A\0B"s, "A\0B"s},       {"\x9b", "\x9b"}, // a letter in a Windows code page
-        {"\xc2\x9b", "<U+009B>"}, {"\xc2\x80x\xc2\x9f", "<U+0080>x<U+009F>"},
-        {"\xc2\xa9", "\xc2\xa9"}, {"\xc2", "\xc2"},
+TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
+    // A field; as a terminal whose bytes 80-9F are letters (UTF-8, a Windows
+    // code page) shows it; as one in ASCII or ISO 8859 shows it, where each of
+    // those bytes is a C1 control and 0xC2 a letter. A file gets it unchanged.
+    const std::array<std::string, 3> cases[] = {
+        {"\x1b[2J", "^[[2J", "^[[2J"},
+        {"\a", "^G", "^G"},
+        {"a\tb", "a^Ib", "a^Ib"},
+        {"\r\n", "^M^J", "^M^J"},
+        {"\x7f", "^?", "^?"},
+        {"\x1fZ\x01", "^_Z^A", "^_Z^A"},
+        {"A\0B"s, "A\0B"s, "A\0B"s},
+        {"\x9b", "\x9b", "<U+009B>"},
+        {"\x80\x9f\xa0", "\x80\x9f\xa0", "<U+0080><U+009F>\xa0"},
+        {"\xc2\x9b", "<U+009B>", "\xc2<U+009B>"},
+        {"\xc2\x80x\xc2\x9f", "<U+0080>x<U+009F>", "\xc2<U+0080>x\xc2<U+009F>"},
+        {"\xc2\xa9", "\xc2\xa9", "\xc2\xa9"},
+        {"\xc2", "\xc2", "\xc2"},
+        {"Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek", "Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek",
+         "Pawe\xc5<U+0082> \xc5<U+009A>wi\xc4<U+0085>tek"},
     };
-    for (const auto& [field, shown] : cases) {
-        StringSink terminal{true};
-        StringSink file;
-        terminal.write_field(std::as_bytes(std::span{field}));
-        file.write_field(std::as_bytes(std::span{field}));
-        EXPECT_EQ(terminal.text(), shown) << ::testing::PrintToString(field);
-        EXPECT_EQ(file.text(), field);
+    for (const auto& [field, shown, shown_in_8_bits] : cases) {
+        for (const auto& [display, expected] : {std::pair{Display::terminal, shown},
+                                                {Display::c1_terminal, shown_in_8_bits},
+                                                {Display::as_is, field}}) {
+            StringSink out{display};
+            out.write_field(std::as_bytes(std::span{field}));
+            EXPECT_EQ(out.text(), expected) << ::testing::PrintToString(field);
+        }
     }
 }
 
@@ -87,7 +100,7 @@ TEST(StdoutSink, PassesLongOutputThroughUnchanged) {
     }
     ::testing::internal::CaptureStdout();
     {
-        StdoutSink out{false};
+        StdoutSink out{Display::as_is};
         out.write(std::string_view{text}.substr(0, 5000));
         out.write(std::string_view{text}.substr(5000));
     }
