@@ -37,9 +37,17 @@ endif()
 
 # Bounds checks in the C library's string and I/O functions and in the C++
 # library's containers. Fortification needs optimisation; level 3 needs
-# glibc 2.34. A toolchain that defines it already is left as it is.
+# glibc 2.34 and a compiler with __builtin_dynamic_object_size (GCC 12,
+# clang 9). A toolchain that defines it already is left as it is. The
+# fortified functions (__*_chk) are glibc's: the tests look for them only
+# where the C library is glibc, not musl.
 add_compile_definitions(_GLIBCXX_ASSERTIONS)
 set(CMAKE_REQUIRED_FLAGS -O2)
+check_cxx_source_compiles("#include <cstdio>
+  #ifndef __GLIBC__
+  #error not glibc
+  #endif
+  int main() {}" zvk_libc_is_glibc)
 check_cxx_source_compiles("#include <cstdio>
   #ifdef _FORTIFY_SOURCE
   #error defined by the toolchain
@@ -50,6 +58,10 @@ check_cxx_source_compiles("#include <cstdio>
   #error not glibc
   #elif !__GLIBC_PREREQ(2, 34)
   #error no level 3
+  #elif !defined(__has_builtin)
+  #error a compiler without level 3
+  #elif !__has_builtin(__builtin_dynamic_object_size)
+  #error a compiler without level 3
   #endif
   int main() {}" zvk_fortify_3)
 unset(CMAKE_REQUIRED_FLAGS)
