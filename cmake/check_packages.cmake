@@ -46,6 +46,23 @@ foreach(package IN LISTS packages)
   endif()
   execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${package} WORKING_DIRECTORY ${dir}
                   COMMAND_ERROR_IS_FATAL ANY)
+  # Each entry once; in the .tar.gz, each folder has its own, so that
+  # unpacking does not make it with the user's umask.
+  execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${package} OUTPUT_VARIABLE entries
+                  COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX REPLACE "\n$" "" entries "${entries}")
+  string(REPLACE "\n" ";" entries "${entries}")
+  set(unique_entries ${entries})
+  list(REMOVE_DUPLICATES unique_entries)
+  foreach(entry IN LISTS entries)
+    get_filename_component(folder ${entry} DIRECTORY)
+    if(name MATCHES "\\.tar\\.gz$" AND folder AND NOT "${folder}/" IN_LIST entries)
+      message(FATAL_ERROR "${name} has no entry for the folder ${folder}/")
+    endif()
+  endforeach()
+  if(NOT unique_entries STREQUAL entries)
+    message(FATAL_ERROR "${name} lists an entry twice:\n${entries}")
+  endif()
   file(GLOB_RECURSE files ${dir}/*)
   set(executables ${files})
   list(FILTER executables INCLUDE REGEX "/zvk-setup-dumper(\\.exe)?$")
