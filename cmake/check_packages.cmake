@@ -3,7 +3,8 @@ cmake_minimum_required(VERSION 3.25)
 # gets it: unpacked, its executable prints for the example file byte for byte
 # what the build's TOOL prints, and it holds the license (a .deb as Debian's
 # copyright file). Where LINTIAN is given, it must find no fault in the .deb,
-# and with HARDENED on, no missing protection either (its hardening-* tags).
+# and with HARDENED on, no missing protection either (its hardening-* tags);
+# where it is not, the test says that the .deb went unchecked.
 #   cmake -D CPACK=cpack -D BUILD=... -D TOOL=... [-D "EMULATOR=wine ..."]
 #         [-D LINTIAN=lintian [-D HARDENED=ON]] -P check_packages.cmake
 separate_arguments(EMULATOR UNIX_COMMAND "${EMULATOR}")
@@ -14,8 +15,13 @@ execute_process(COMMAND ${CPACK} --config ${BUILD}/CPackConfig.cmake -B ${OUT}
                 OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
 
 # Standard input from the null device: the tool does not wait for a key.
+if(CMAKE_HOST_WIN32)
+  set(null_device NUL)
+else()
+  set(null_device /dev/null)
+endif()
 function(dump exe output)
-  execute_process(COMMAND ${EMULATOR} ${exe} ${SAMPLE} INPUT_FILE /dev/null OUTPUT_FILE ${output}
+  execute_process(COMMAND ${EMULATOR} ${exe} ${SAMPLE} INPUT_FILE ${null_device} OUTPUT_FILE ${output}
                   RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "${exe} ended with ${status}")
@@ -40,6 +46,23 @@ foreach(package IN LISTS packages)
   endif()
   execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${package} WORKING_DIRECTORY ${dir}
                   COMMAND_ERROR_IS_FATAL ANY)
+  # Each entry once; in the .tar.gz, each folder has its own, so that
+  # unpacking does not make it with the user's umask.
+  execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${package} OUTPUT_VARIABLE entries
+                  COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX REPLACE "\n$" "" entries "${entries}")
+  string(REPLACE "\n" ";" entries "${entries}")
+  set(unique_entries ${entries})
+  list(REMOVE_DUPLICATES unique_entries)
+  foreach(entry IN LISTS entries)
+    get_filename_component(folder ${entry} DIRECTORY)
+    if(name MATCHES "\\.tar\\.gz$" AND folder AND NOT "${folder}/" IN_LIST entries)
+      message(FATAL_ERROR "${name} has no entry for the folder ${folder}/")
+    endif()
+  endforeach()
+  if(NOT unique_entries STREQUAL entries)
+    message(FATAL_ERROR "${name} lists an entry twice:\n${entries}")
+  endif()
   file(GLOB_RECURSE files ${dir}/*)
   set(executables ${files})
   list(FILTER executables INCLUDE REGEX "/zvk-setup-dumper(\\.exe)?$")
@@ -61,7 +84,9 @@ foreach(package IN LISTS packages)
     endif()
   endforeach()
   message(STATUS "${name}: the report and the license")
-  if(name MATCHES "\\.deb$" AND LINTIAN)
+  if(name MATCHES "\\.deb$" AND NOT LINTIAN)
+    message(STATUS "lintian not installed: ${name} not checked against Debian's policy")
+  elseif(name MATCHES "\\.deb$")
     execute_process(COMMAND ${LINTIAN} --display-info --fail-on error,warning ${OUT}/${name}
                     RESULT_VARIABLE status OUTPUT_VARIABLE tags)
     message("${tags}")

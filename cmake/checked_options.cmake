@@ -1,0 +1,23 @@
+# Compile and link options that the build asks for only where the compiler
+# and linker know them, so that an older or other toolchain still builds.
+include(CheckCXXCompilerFlag)
+include(CheckLinkerFlag)
+
+function(zvk_add_checked_compile_options)
+  foreach(option IN LISTS ARGN)
+    string(MAKE_C_IDENTIFIER "zvk_cxx_has${option}" known)
+    check_cxx_compiler_flag(${option} ${known})
+    if(${known})
+      add_compile_options($<$<COMPILE_LANGUAGE:CXX>:${option}>)
+    endif()
+  endforeach()
+endfunction()
+function(zvk_add_checked_link_options)
+  foreach(option IN LISTS ARGN)
+    string(MAKE_C_IDENTIFIER "zvk_link_has${option}" known)
+    check_linker_flag(CXX ${option} ${known})
+    if(${known})
+      add_link_options(${option})
+    endif()
+  endforeach()
+endfunction()
