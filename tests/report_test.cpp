@@ -20,11 +20,11 @@ namespace {
 
 using namespace std::string_literals;
 
-// The dump of the plain lap after `change`.
-template <class Change> Dump report_of(Change change) {
+// The report on the plain lap after `change`.
+template <class Change> Report report_of(Change change) {
     HotlapFields lap = plain_hotlap();
     change(lap);
-    return dump(build_hotlap(lap));
+    return report_in_memory(build_hotlap(lap));
 }
 
 // The lines of one section, from its heading to the next blank line.
@@ -45,9 +45,9 @@ TEST(Reader, FieldsOutsideTheBufferReadAsNothing) {
     EXPECT_EQ(reader.text(hotlap::TextField{3, 2}).size(), 2U);
     EXPECT_TRUE(reader.text(hotlap::TextField{4, 2}).empty());
     EXPECT_TRUE(reader.text(hotlap::TextField{SIZE_MAX, 2}).empty());
-    EXPECT_EQ(reader.record(hotlap::RecordArray{0, 2, 2}, 1).size(), 2U);
-    EXPECT_EQ(reader.record(hotlap::RecordArray{0, 2, 2}, 2).size(), 0U); // past the array
-    EXPECT_EQ(reader.record(hotlap::RecordArray{4, 2, 2}, 0).size(), 0U); // past the buffer
+    EXPECT_EQ(reader.record(hotlap::RecordArrayField{0, 2, 2}, 1).size(), 2U);
+    EXPECT_EQ(reader.record(hotlap::RecordArrayField{0, 2, 2}, 2).size(), 0U); // past the array
+    EXPECT_EQ(reader.record(hotlap::RecordArrayField{4, 2, 2}, 0).size(), 0U); // past the buffer
 }
 
 TEST(ReadWord, TakesAtMost32KiBAndThenReadsNoMore) {
@@ -127,7 +127,7 @@ TEST(Recognise, NeedsSignatureFormatAndLength) {
         {"empty", "ZKVQDP", 0, 0, false},
     };
     for (const auto& c : cases) {
-        const Dump result = report_of([&](HotlapFields& lap) {
+        const Report result = report_of([&](HotlapFields& lap) {
             lap.signature = c.signature;
             lap.format = c.format;
             lap.length = c.length;
@@ -155,7 +155,7 @@ TEST(FileInfo, PrintsEveryByteOfEachFieldInRowOrder) {
                                  "Player: A\0B\xE9\xFF"s +
                                  std::string(27, '\0') + "\nCar: " + std::string(32, 'c') +
                                  "\nTrack: SPA\0\nWeather: Rain"s + std::string(12, '\0') + "\n";
-    EXPECT_EQ(dump(build_hotlap(lap)).text.substr(0, expected.size()), expected);
+    EXPECT_EQ(report_in_memory(build_hotlap(lap)).text.substr(0, expected.size()), expected);
 }
 
 TEST(SelectAxles, LastBlockOfEachSideWins) {
@@ -191,7 +191,7 @@ TEST(SelectAxles, LastBlockOfEachSideWins) {
 }
 
 TEST(SetupReport, UndecidableAxlesPrintOnlyTheError) {
-    const Dump result = report_of([](HotlapFields& lap) {
+    const Report result = report_of([](HotlapFields& lap) {
         for (auto& wheel : lap.wheels) {
             wheel.longitudinal_offset = 1.0F;
         }
@@ -256,7 +256,7 @@ TEST(SetupReport, GearCountIsSignedAndCappedAtSix) {
         {0xFF, ""},
     };
     for (const auto& [count, gears] : cases) {
-        const Dump result = report_of([count = count](HotlapFields& lap) {
+        const Report result = report_of([count = count](HotlapFields& lap) {
             lap.gear_count = count;
             lap.gear_ratios = {1, 2, 3, 4, 5, 6};
             lap.final_drive = 0.25F;
@@ -268,7 +268,7 @@ TEST(SetupReport, GearCountIsSignedAndCappedAtSix) {
 }
 
 TEST(SetupReport, SuspensionValuesInMillimetres) {
-    const Dump result = report_of([](HotlapFields& lap) {
+    const Report result = report_of([](HotlapFields& lap) {
         lap.wheels[3] = {2.0F, 0.0625F, 0, 1e9F, 3e38F, -0.0F, 0};
         lap.front_anti_roll = std::numeric_limits<float>::quiet_NaN();
     });

@@ -2,9 +2,9 @@
 // be read outside the file buffer (each buffer is allocated at its exact
 // length, so the address sanitizer sees any read past its end).
 #include "byte_files.hpp"
-#include "dump_endings.hpp"
 #include "hotlap_builder.hpp"
 #include "in_process.hpp"
+#include "report_endings.hpp"
 
 #include <filesystem>
 #include <vector>
@@ -24,7 +24,7 @@ TEST(Robustness, EveryPrefixOfAValidFile) {
     for (std::size_t length = 0; length <= whole.size(); ++length) {
         const std::vector<std::byte> prefix(whole.begin(),
                                             whole.begin() + static_cast<long>(length));
-        const Dump result = dump(prefix);
+        const Report result = report_in_memory(prefix);
         EXPECT_EQ(result.outcome != Outcome::not_a_hotlap, length == whole.size()) << length;
         EXPECT_TRUE(ends_soundly(result.outcome, result.text)) << length;
     }
@@ -41,7 +41,7 @@ TEST(Robustness, EverySingleByteChange) {
             const bool refused =
                 (offset < signature.size() && value != unsigned(signature[offset])) ||
                 (offset == 15 && value == 1);
-            const Dump result = dump(damaged);
+            const Report result = report_in_memory(damaged);
             EXPECT_EQ(result.outcome != Outcome::not_a_hotlap, !refused) << offset << " " << value;
             EXPECT_TRUE(ends_soundly(result.outcome, result.text)) << offset << " " << value;
         }
@@ -55,7 +55,7 @@ TEST(Robustness, FuzzRegressions) {
         if (entry.path().extension() == ".md") {
             continue;
         }
-        const Dump result = dump(read_bytes(entry.path()));
+        const Report result = report_in_memory(read_bytes(entry.path()));
         EXPECT_TRUE(ends_soundly(result.outcome, result.text)) << entry.path();
         ++checked;
     }
