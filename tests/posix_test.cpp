@@ -53,6 +53,22 @@ constexpr char to_foreground = 'f'; // fg
 constexpr char to_background = 'b'; // bg
 constexpr char to_end = 'k';        // kill %1: SIGTERM, then SIGCONT, as bash sends them
 
+constexpr std::string_view ctrl_z = "\x1a";
+
+// One run of the tool on the terminal: how it starts, what the user does,
+// and what must come of it.
+struct TerminalRun {
+    const char* what;
+    Start start{};
+    std::array<std::string_view, 2> shown{}; // on the screen, or where output goes
+    bool pauses = true;
+    int ends = 0;                 // the exit status, or minus the signal that ends the tool
+    bool hang_up = false;         // at the prompt, instead of typing a name
+    std::string_view typed = "x"; // during the pause
+    int sent = 0;                 // a signal from another process during the pause, or 0
+    std::string_view then{};      // what the shell is told, each time the tool stops
+};
+
 class Terminal : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -290,6 +306,61 @@ protected:
         return text;
     }
 
+    // Starts each run, answers the prompt and the pause as its row says, and
+    // checks how it ends, what it showed and that the terminal is as before.
+    void run_each(const std::vector<TerminalRun>& runs) {
+        for (const TerminalRun& r : runs) {
+            type(r.start.non_blocking ? "\x13" : ""); // Ctrl+S: a write would block
+            const pid_t shell = start_tool(r.start);
+            if (r.start.non_blocking) {
+                std::this_thread::sleep_for(300ms);
+                type("\x11"); // Ctrl+Q
+            }
+            std::string screen;
+            if (r.start.args.empty()) {
+                screen = read_until("File name: ");
+                EXPECT_EQ(read_until(press_any_key, 300ms), "") << r.what << ": the prompt waits";
+                r.hang_up ? hang_up() : type("missing.qdp\n");
+            }
+            if (r.pauses) {
+                screen += read_until(press_any_key);
+                ASSERT_TRUE(waits_for_a_key()) << r.what;
+                std::this_thread::sleep_for(300ms);
+                EXPECT_EQ(waitpid(shell, nullptr, WNOHANG), 0) << r.what << ": the pause waits";
+                mark_settings();
+                type(r.typed);
+                if (r.sent != 0) {
+                    kill(tool_, r.sent);
+                }
+                for (const char command : r.then) {
+                    ASSERT_TRUE(tool_stopped()) << r.what;
+                    EXPECT_TRUE(settings_restored()) << r.what;
+                    tell_shell(command);
+                }
+                if (r.typed == ctrl_z && r.ends == 0) {
+                    ASSERT_TRUE(settings_set_anew()) << r.what;
+                    ASSERT_TRUE(waits_for_a_key()) << r.what;
+                    type("x");
+                }
+            }
+            EXPECT_EQ(end_of(shell), r.ends) << r.what;
+            if (r.pauses && r.ends == 0) {
+                EXPECT_EQ(read_until("\n"), "\r\n") << r.what; // the key is not echoed
+                EXPECT_EQ(next_line_read(), "z\n") << r.what;
+            }
+            screen += read_until(press_any_key, 200ms); // all it wrote, now that it has ended
+            if (r.start.output >= 0) {
+                screen = read_text("redirected.txt");
+            }
+            for (const std::string_view shown : r.shown) {
+                EXPECT_NE(screen.find(shown), std::string::npos) << r.what << screen;
+            }
+            EXPECT_EQ(screen.find(press_any_key) != std::string::npos, r.pauses) << r.what;
+            EXPECT_EQ(screen.find('\x1b'), std::string::npos) << r.what; // the tool sends none
+            EXPECT_TRUE(r.hang_up || settings_restored()) << r.what;
+        }
+    }
+
     pid_t tool_ = -1; // the tool itself, for signals from another process
 
 private:
@@ -302,21 +373,14 @@ private:
 };
 
 TEST_F(Terminal, EachWayThePauseEnds) {
-    struct Ending {
-        const char* what;
-        std::string_view typed; // during the pause
-        int sent;               // a signal from another process, or 0
-        int ends;               // the exit status, or minus the signal that ends the tool
-        int ignored_signal = 0;
-    };
-    std::vector<Ending> endings = {
-        {"a key", "x", 0, 0},
-        {"an arrow key, whose rest must not reach the shell", "\x1b[A", 0, 0},
-        {"Ctrl+C", "\x03", 0, -SIGINT},
-        {"Ctrl+\\", "\x1c", 0, -SIGQUIT},
-        {"SIGTERM", "", SIGTERM, -SIGTERM},
-        {"SIGHUP", "", SIGHUP, -SIGHUP},
-        {"Ctrl+C that the parent ignores, then a key", "\x03x", 0, 0, SIGINT},
+    std::vector<TerminalRun> runs = {
+        {.what = "a key"},
+        {.what = "an arrow key, whose rest must not reach the shell", .typed = "\x1b[A"},
+        {.what = "Ctrl+C", .ends = -SIGINT, .typed = "\x03"},
+        {.what = "Ctrl+\\", .ends = -SIGQUIT, .typed = "\x1c"},
+        {.what = "Ctrl+C that the parent ignores, then a key",
+         .start = {.ignored_signal = SIGINT},
+         .typed = "\x03x"},
     };
     // Every signal whose default ends a process, sent by another one, faults
     // and real-time signals included: Linux numbers them 1 to 31, then from
@@ -326,58 +390,22 @@ TEST_F(Terminal, EachWayThePauseEnds) {
     for (int deadly = 1; deadly <= SIGRTMAX; ++deadly) {
         if ((deadly < 32 || deadly >= SIGRTMIN) &&
             std::find(not_ending.begin(), not_ending.end(), deadly) == not_ending.end()) {
-            endings.push_back({strsignal(deadly), "", deadly, -deadly});
+            runs.push_back(
+                {.what = strsignal(deadly), .ends = -deadly, .typed = "", .sent = deadly});
         }
     }
-    for (const Ending& e : endings) {
-        const pid_t shell = start_tool({.ignored_signal = e.ignored_signal});
-        EXPECT_TRUE(shows(press_any_key)) << e.what;
-        ASSERT_TRUE(waits_for_a_key()) << e.what;
-        type(e.typed);
-        if (e.sent != 0) {
-            kill(tool_, e.sent);
-        }
-        EXPECT_EQ(end_of(shell), e.ends) << e.what;
-        if (e.ends == 0) {
-            EXPECT_EQ(read_until("\n"), "\r\n") << e.what; // the key is not echoed
-            EXPECT_EQ(next_line_read(), "z\n") << e.what;
-        }
-        EXPECT_TRUE(settings_restored()) << e.what;
-    }
+    run_each(runs);
 }
 
 TEST_F(Terminal, CtrlZGivesTheTerminalBack) {
-    struct Stop {
-        const char* what;
-        bool job_control;
-        std::string_view then; // what the shell is told, each time the tool stops
-        int ends;              // minus the signal that ends the tool, or 0 for a key and status 0
-    };
-    const Stop stops[] = {
-        {"fg, then a key", true, "f", 0},
-        {"bg, which stops at the terminal, fg, then a key", true, "bf", 0},
-        {"kill %1", true, "k", -SIGTERM}, // not stopped again
-        {"with no shell to stop for, a key", false, "", 0},
-    };
-    for (const Stop& s : stops) {
-        const pid_t started = start_tool({.job_control = s.job_control});
-        read_until(press_any_key);
-        ASSERT_TRUE(waits_for_a_key()) << s.what;
-        mark_settings();
-        type("\x1a");
-        for (const char command : s.then) {
-            ASSERT_TRUE(tool_stopped()) << s.what;
-            EXPECT_TRUE(settings_restored()) << s.what;
-            tell_shell(command);
-        }
-        if (s.ends == 0) {
-            ASSERT_TRUE(settings_set_anew()) << s.what;
-            ASSERT_TRUE(waits_for_a_key()) << s.what;
-            type("x");
-        }
-        EXPECT_EQ(end_of(started), s.ends) << s.what;
-        EXPECT_TRUE(settings_restored()) << s.what;
-    }
+    run_each({
+        {.what = "fg, then a key", .typed = ctrl_z, .then = "f"},
+        {.what = "bg, which stops at the terminal, fg, then a key", .typed = ctrl_z, .then = "bf"},
+        {.what = "kill %1", .ends = -SIGTERM, .typed = ctrl_z, .then = "k"}, // not stopped again
+        {.what = "with no shell to stop for, a key",
+         .start = {.job_control = false},
+         .typed = ctrl_z},
+    });
 }
 
 TEST_F(Terminal, OneRunEach) {
@@ -393,15 +421,7 @@ TEST_F(Terminal, OneRunEach) {
     crafted.player = "Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek"; // 82 and 9A: UTF-8 letters' tails
     ASSERT_TRUE(write_bytes("polish.qdp", build_hotlap(crafted)));
     const int redirected = open("redirected.txt", O_RDWR | O_CREAT | O_TRUNC, 0600);
-    struct Run {
-        const char* what;
-        Start start;
-        std::array<std::string_view, 2> shown{}; // on the screen, or where output goes
-        bool pauses = true;
-        int ends = 0;         // the exit status
-        bool hang_up = false; // at the prompt, instead of typing a name
-    };
-    const Run runs[] = {
+    run_each({
         {"a name typed at the prompt", {.args = {}}, {"File name: ", "Unable to open file"}},
         {"a terminal left non-blocking, its output held with Ctrl+S at first",
          {.args = {}, .non_blocking = true},
@@ -424,39 +444,7 @@ TEST_F(Terminal, OneRunEach) {
          false,
          2,
          true},
-    };
-    for (const Run& r : runs) {
-        type(r.start.non_blocking ? "\x13" : ""); // Ctrl+S: a write would block
-        const pid_t shell = start_tool(r.start);
-        if (r.start.non_blocking) {
-            std::this_thread::sleep_for(300ms);
-            type("\x11"); // Ctrl+Q
-        }
-        std::string screen;
-        if (r.start.args.empty()) {
-            screen = read_until("File name: ");
-            EXPECT_EQ(read_until(press_any_key, 300ms), "") << r.what << ": the prompt waits";
-            r.hang_up ? hang_up() : type("missing.qdp\n");
-        }
-        if (r.pauses) {
-            screen += read_until(press_any_key);
-            ASSERT_TRUE(waits_for_a_key()) << r.what;
-            std::this_thread::sleep_for(300ms);
-            EXPECT_EQ(waitpid(shell, nullptr, WNOHANG), 0) << r.what << ": the pause waits";
-            type("x");
-        }
-        EXPECT_EQ(end_of(shell), r.ends) << r.what;
-        screen += read_until(press_any_key, 200ms); // all it wrote, now that it has ended
-        if (r.start.output >= 0) {
-            screen = read_text("redirected.txt");
-        }
-        for (const std::string_view shown : r.shown) {
-            EXPECT_NE(screen.find(shown), std::string::npos) << r.what << screen;
-        }
-        EXPECT_EQ(screen.find(press_any_key) != std::string::npos, r.pauses) << r.what;
-        EXPECT_EQ(screen.find('\x1b'), std::string::npos) << r.what; // the tool sends none
-        EXPECT_TRUE(r.hang_up || settings_restored()) << r.what;
-    }
+    });
     close(redirected);
     for (const char* made : {"crafted.qdp", "c1.qdp", "polish.qdp", "redirected.txt"}) {
         std::remove(made);
