@@ -1,9 +1,11 @@
-// The pause on a real (pseudo-)terminal: the test types and reads on the
-// master side, as a person at the keyboard would, and keeps the slave side
-// open to look at the terminal's settings.
+// What only POSIX systems have. The pause on a real (pseudo-)terminal: the
+// test types and reads on the master side, as a person at the keyboard
+// would, and keeps the slave side open to look at the terminal's settings.
+// Runs under limits on the address space, and on a file of sysfs.
 #include "byte_files.hpp"
 #include "hotlap_builder.hpp"
 #include "text_sink.hpp"
+#include "tool_runner.hpp"
 
 #include <algorithm>
 #include <array>
@@ -11,8 +13,11 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <poll.h>
 #include <string>
 #include <string_view>
@@ -27,6 +32,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr std::string_view press_any_key = "Press any key to continue . . . ";
@@ -449,6 +455,48 @@ TEST_F(Terminal, OneRunEach) {
     for (const char* made : {"crafted.qdp", "c1.qdp", "polish.qdp", "redirected.txt"}) {
         std::remove(made);
     }
+}
+
+// Limits on the address space must hold the tool alone.
+#ifdef ZVK_SANITIZED
+constexpr bool sanitized = true;
+#else
+constexpr bool sanitized = false;
+#endif
+
+TEST_F(EndToEnd, AddressSpaceRunsOut) {
+    if (sanitized) {
+        GTEST_SKIP() << "the sanitizers reserve more address space than the limits allow";
+    }
+    if (std::getenv("ZVK_TOOL_WRAPPER") != nullptr) {
+        GTEST_SKIP() << "the limits would hold " << std::getenv("ZVK_TOOL_WRAPPER") << " as well";
+    }
+    { std::ofstream("big.qdp"); }
+    fs::resize_file("big.qdp", 1ULL << 30);
+    expect_runs({
+        {.what = "a word that never ends",
+         .out = "File name: " + cannot_open,
+         .setup = "ulimit -v 1048576; timeout 10",
+         .input_from = "/dev/zero"},
+        {.what = "1 GiB with 256 MiB of address space",
+         .args = {"big.qdp"},
+         .input = "",
+         .out = "File size: 1073741824 bytes\nNot enough memory to load the file\n",
+         .setup = "ulimit -v 262144;"},
+    });
+}
+
+TEST_F(EndToEnd, AFileThatDeliversLessThanItsLength) {
+    // sysfs gives every attribute a length of 4096 but holds far fewer bytes.
+    const fs::path attribute = "/sys/kernel/mm/transparent_hugepage/enabled";
+    std::error_code error;
+    if (fs::file_size(attribute, error) != 4096 || error) {
+        GTEST_SKIP() << attribute << " is not a sysfs attribute of 4096 bytes here";
+    }
+    expect_runs({{"a file that delivers less than its length",
+                  {attribute.string()},
+                  "",
+                  "File size: 4096 bytes\nUnable to read the whole file\n"}});
 }
 
 TEST(StdoutSink, AFailedCloseIsAFailedWrite) {
