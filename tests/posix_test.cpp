@@ -22,6 +22,7 @@
 #include <string>
 #include <string_view>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -497,6 +498,41 @@ TEST_F(EndToEnd, AFileThatDeliversLessThanItsLength) {
                   {attribute.string()},
                   "",
                   "File size: 4096 bytes\nUnable to read the whole file\n"}});
+}
+
+TEST(StdoutSink, EveryByteArrivesThroughPartialWrites) {
+    // A non-blocking socket with a small buffer takes part of a write and
+    // answers with the count; its reader here drains it slower than the
+    // writer fills it.
+    std::array<int, 2> ends{};
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends.data()), 0);
+    const int small = 4096;
+    ASSERT_EQ(setsockopt(ends[1], SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
+    std::string text;
+    for (int i = 0; text.size() < 200'000; ++i) {
+        text += std::to_string(i) + '\n';
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        fcntl(ends[1], F_SETFL, O_NONBLOCK);
+        dup2(ends[1], STDOUT_FILENO);
+        StdoutSink out{Display::as_is};
+        out.write(text);
+        _exit(out.close() ? 1 : 0);
+    }
+    close(ends[1]);
+    std::string arrived;
+    std::array<char, 1024> chunk{};
+    for (ssize_t got = 0; (got = read(ends[0], chunk.data(), chunk.size())) > 0;) {
+        arrived.append(chunk.data(), static_cast<std::size_t>(got));
+        std::this_thread::sleep_for(200us);
+    }
+    close(ends[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(arrived.size(), text.size());
+    EXPECT_TRUE(arrived == text); // not printed: 200 kB
 }
 
 TEST(StdoutSink, AFailedCloseIsAFailedWrite) {

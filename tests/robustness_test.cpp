@@ -4,6 +4,7 @@
 #include "byte_files.hpp"
 #include "hotlap_builder.hpp"
 #include "in_process.hpp"
+#include "platform.hpp"
 #include "report_endings.hpp"
 
 #include <filesystem>
@@ -46,6 +47,23 @@ TEST(Robustness, EverySingleByteChange) {
             EXPECT_TRUE(ends_soundly(result.outcome, result.text)) << offset << " " << value;
         }
     }
+}
+
+// A file that shrinks between sizing and reading leaves the buffer short:
+// the read says so instead of reporting on bytes that never came.
+TEST(Robustness, AFileCutShortAfterItWasSized) {
+    const auto lap = valid_file();
+    const std::filesystem::path name = "cut-short.qdp";
+    for (const std::size_t kept : {lap.size(), lap.size() - 1, std::size_t{0}}) {
+        ASSERT_TRUE(write_bytes(name, lap));
+        auto file = platform::InputFile::open(name);
+        ASSERT_TRUE(file && file->length() == lap.size()) << kept;
+        std::filesystem::resize_file(name, kept);
+        std::vector<std::byte> buffer(lap.size());
+        EXPECT_EQ(file->read_whole(buffer), kept == lap.size()) << kept;
+        EXPECT_TRUE(kept < lap.size() || buffer == lap);
+    }
+    std::filesystem::remove(name);
 }
 
 // Inputs that once made the fuzzer fail stay fixed.
