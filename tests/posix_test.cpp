@@ -284,11 +284,6 @@ protected:
         return -1000;
     }
 
-    // Reads what the tool writes until `text` appears; whether it did.
-    [[nodiscard]] bool shows(std::string_view text) const {
-        return read_until(text).find(text) != std::string::npos;
-    }
-
     [[nodiscard]] bool settings_restored() const {
         termios after{};
         return tcgetattr(slave_, &after) == 0 && same_settings(before_, after);
