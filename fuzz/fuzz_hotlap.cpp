@@ -1,18 +1,48 @@
 // Feeds arbitrary bytes through the report on a loaded file, as the tool runs
-// it, and stops on any output that does not end the way its outcome says.
-#include "dump_endings.hpp"
-#include "hotlap_dump.hpp"
+// it, once for each display, and stops on any output that does not end the
+// way its outcome says, or that a terminal could take as a command.
+#include "lap_report.hpp"
+#include "report_endings.hpp"
 #include "text_sink.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
+
+namespace {
+
+bool is_c1(unsigned char c) {
+    return c >= 0x80 && c <= 0x9F;
+}
+
+// Whether a terminal shown `text` receives no control character but the
+// padding NUL and the tool's own TAB and LF: no other C0 control, no DEL, no
+// C1 control in UTF-8 (C2 80-9F), and on an 8-bit terminal no byte 80-9F.
+bool is_safe_on(Display display, std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool c0 = c < 0x20 && c != '\0' && c != '\t' && c != '\n';
+        const bool utf8_c1 =
+            c == 0xC2 && i + 1 < text.size() && is_c1(static_cast<unsigned char>(text[i + 1]));
+        if (c0 || c == 0x7F || utf8_c1 || (display == Display::c1_terminal && is_c1(c))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    StringSink out;
-    const Outcome outcome = dump_hotlap(hotlap::Reader{std::as_bytes(std::span{data, size})}, out);
-    if (!ends_soundly(outcome, out.text())) {
-        __builtin_trap();
+    const hotlap::Reader file{std::as_bytes(std::span{data, size})};
+    for (const Display display : {Display::as_is, Display::terminal, Display::c1_terminal}) {
+        StringSink out{display};
+        const Outcome outcome = report_on_lap(file, out);
+        if (!ends_soundly(outcome, out.text()) ||
+            (display != Display::as_is && !is_safe_on(display, out.text()))) {
+            __builtin_trap();
+        }
     }
     return 0;
 }

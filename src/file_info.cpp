@@ -34,7 +34,7 @@ void print_not_a_hotlap(TextSink& out) {
 }
 
 Outcome recognise(const hotlap::Reader& file, TextSink& out) {
-    const bool accepted = file.size() >= hotlap::layout::extent && has_signature(file) &&
+    const bool accepted = file.size() >= hotlap::layout::complete_length && has_signature(file) &&
                           file.byte(hotlap::layout::format) != hotlap::layout::format_not_hotlap;
     if (!accepted) {
         print_not_a_hotlap(out);

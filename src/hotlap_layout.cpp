@@ -45,7 +45,7 @@ std::span<const std::byte> Reader::text(TextField field) const {
     return bytes_at(field.offset, field.width);
 }
 
-Reader Reader::record(RecordArray array, std::size_t index) const {
+Reader Reader::record(RecordArrayField array, std::size_t index) const {
     if (index >= array.count) {
         return Reader{{}};
     }

@@ -35,7 +35,7 @@ struct RealArrayField { // `count` reals, one every 4 bytes
     std::size_t count;
     [[nodiscard]] constexpr std::size_t end() const { return offset + count * real_width; }
 };
-struct RecordArray { // `count` records of `size` bytes, back to back
+struct RecordArrayField { // `count` records of `size` bytes, back to back
     std::size_t offset;
     std::size_t size;
     std::size_t count;
@@ -58,11 +58,11 @@ inline constexpr RealField front_anti_roll{200}; // N/m
 inline constexpr RealField final_drive{204};
 inline constexpr SignedByteField gear_count{208};
 inline constexpr RealArrayField gear_ratios{212, 6};
-inline constexpr RecordArray wheel_blocks{512, 128, 4};
+inline constexpr RecordArrayField wheel_blocks{512, 128, 4};
 
 // A complete report reads up to the last byte of the last wheel block, so
 // recognition demands a file at least this long.
-inline constexpr std::size_t extent = wheel_blocks.end();
+inline constexpr std::size_t complete_length = wheel_blocks.end();
 } // namespace layout
 
 // Offsets from the start of a wheel block.
@@ -82,10 +82,11 @@ template <class... Fields> constexpr bool all_end_within(std::size_t limit, Fiel
 
 // Every field lies inside what recognition demands of a file, and every wheel
 // field inside its block, so no field of an accepted file reads as zero.
-static_assert(all_end_within(layout::extent, layout::signature, layout::format, layout::track,
-                             layout::player, layout::car, layout::weather, layout::version,
-                             layout::rear_anti_roll, layout::front_anti_roll, layout::final_drive,
-                             layout::gear_count, layout::gear_ratios, layout::wheel_blocks));
+static_assert(all_end_within(layout::complete_length, layout::signature, layout::format,
+                             layout::track, layout::player, layout::car, layout::weather,
+                             layout::version, layout::rear_anti_roll, layout::front_anti_roll,
+                             layout::final_drive, layout::gear_count, layout::gear_ratios,
+                             layout::wheel_blocks));
 static_assert(all_end_within(layout::wheel_blocks.size, wheel::longitudinal_offset,
                              wheel::motion_range, wheel::compound_code, wheel::spring_stiffness,
                              wheel::bump_damping, wheel::rebound_damping, wheel::brake_torque));
@@ -104,7 +105,7 @@ public:
     [[nodiscard]] std::uint8_t byte(ByteField field) const;
     [[nodiscard]] std::int8_t signed_byte(SignedByteField field) const;
     [[nodiscard]] std::span<const std::byte> text(TextField field) const;
-    [[nodiscard]] Reader record(RecordArray array, std::size_t index) const;
+    [[nodiscard]] Reader record(RecordArrayField array, std::size_t index) const;
 
 private:
     [[nodiscard]] std::span<const std::byte> bytes_at(std::size_t offset, std::size_t width) const;

@@ -4,8 +4,8 @@
 // pause, exit. Everything goes to standard output; nothing is written to disk.
 
 #include "file_info.hpp"
-#include "hotlap_dump.hpp"
 #include "hotlap_layout.hpp"
+#include "lap_report.hpp"
 #include "number_text.hpp"
 #include "platform.hpp"
 #include "text_sink.hpp"
@@ -57,7 +57,7 @@ std::optional<platform::InputFile> open_named_file(int argc, platform::ArgumentC
 
 // Sizes, loads and reports on an open file. The file buffer lives only in
 // here, so it is released on every path before the pause.
-Outcome dump(std::optional<platform::InputFile> file, StdoutSink& out) {
+Outcome load_and_report(std::optional<platform::InputFile> file, StdoutSink& out) {
     const auto length = file->length();
     if (!length) {
         out.write(cannot_open);
@@ -85,7 +85,7 @@ Outcome dump(std::optional<platform::InputFile> file, StdoutSink& out) {
         out.write(cannot_read);
         return Outcome::not_loaded;
     }
-    return dump_hotlap(hotlap::Reader{contents}, out);
+    return report_on_lap(hotlap::Reader{contents}, out);
 }
 
 // 1 when the axles could not be told apart; 2 when standard output did not
@@ -105,7 +105,7 @@ int run(int argc, platform::ArgumentChar* argv[]) {
     out.write(banner);
     out.flush_to_terminal(); // opening a file can take a moment
     auto file = open_named_file(argc, argv, out);
-    const Outcome outcome = file ? dump(std::move(file), out) : Outcome::not_loaded;
+    const Outcome outcome = file ? load_and_report(std::move(file), out) : Outcome::not_loaded;
     const platform::Pause pause;
     out.write(pause.prompt());
     out.flush(); // everything on the screen before the wait

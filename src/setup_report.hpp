@@ -13,6 +13,7 @@
 struct Axles {
     std::size_t front;
     std::size_t rear;
+    bool operator==(const Axles&) const = default;
 };
 
 // The last block with a longitudinal offset of zero or more is the front, the
@@ -23,6 +24,7 @@ struct Axles {
 struct BrakeFigures {
     std::int32_t max_per_wheel; // Nm
     std::int32_t front_balance; // percent
+    bool operator==(const BrakeFigures&) const = default;
 };
 
 // The brake lines' figures: mean and front share in double precision, the

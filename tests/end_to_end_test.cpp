@@ -36,15 +36,6 @@ std::string write_error(const std::string& reason) {
 }
 
 #ifndef _WIN32
-// Limits on the address space hold the tool alone, not a sanitizer or valgrind.
-bool address_limits_apply() {
-#ifdef ZVK_SANITIZED
-    return false;
-#else
-    return std::getenv("ZVK_TOOL_WRAPPER") == nullptr;
-#endif
-}
-
 // Whether the process is in open(2) within five seconds; the first field of
 // /proc/PID/syscall is the number of the call it waits in.
 bool waits_in_open(pid_t process) {
@@ -87,14 +78,6 @@ TEST_F(EndToEnd, CommandLineAndPrompt) {
         {"a name in several scripts", {utf8}, "", sample_run},
         {"the same name typed", {}, utf8 + "\n", "File name: " + sample_run},
     };
-#ifndef _WIN32
-    if (address_limits_apply()) {
-        runs.push_back({.what = "a word that never ends",
-                        .out = "File name: " + cannot_open,
-                        .setup = "ulimit -v 1048576; timeout 10",
-                        .input_from = "/dev/zero"});
-    }
-#endif
     expect_runs(runs);
 }
 
@@ -128,14 +111,6 @@ TEST_F(EndToEnd, EachWayARunEnds) {
          1},
         {"control characters in a name", {"crafted.qdp"}, "", crafted_run},
     };
-    if (std::ofstream(full_device).is_open()) { // only Wine has one on Windows
-        runs.push_back({.what = "a full disk",
-                        .args = {"sample.qdp"},
-                        .input = "",
-                        .status = 2,
-                        .err = write_error("No space left on device"),
-                        .output_to = full_device});
-    }
 #ifdef _WIN32
     // Devices are never opened: their opening alone may connect to them.
     for (const char* device : {"NUL", R"(\\?\NUL)", R"(\\.\pipe\lap)"}) {
@@ -169,24 +144,6 @@ TEST_F(EndToEnd, EachWayARunEnds) {
                     {"/proc/self/status"},
                     "",
                     "File size: 0 bytesFile Error/Not A Hotlap!"});
-    // sysfs gives every attribute a length of 4096 but holds far fewer bytes.
-    const fs::path attribute = "/sys/kernel/mm/transparent_hugepage/enabled";
-    std::error_code error;
-    if (fs::file_size(attribute, error) == 4096 && !error) {
-        runs.push_back({"a file that delivers less than its length",
-                        {attribute.string()},
-                        "",
-                        "File size: 4096 bytes\nUnable to read the whole file\n"});
-    }
-    if (address_limits_apply()) {
-        { std::ofstream("big.qdp"); }
-        fs::resize_file("big.qdp", 1ULL << 30);
-        runs.push_back({.what = "1 GiB with 256 MiB of address space",
-                        .args = {"big.qdp"},
-                        .input = "",
-                        .out = "File size: 1073741824 bytes\nNot enough memory to load the file\n",
-                        .setup = "ulimit -v 262144;"});
-    }
 #endif
     expect_runs(runs);
 #ifndef _WIN32
@@ -202,6 +159,18 @@ TEST_F(EndToEnd, EachWayARunEnds) {
     EXPECT_EQ(read_pipe("pipe.qdp"), "lap\n");
     waitpid(writer, nullptr, 0);
 #endif
+}
+
+TEST_F(EndToEnd, AFullDisk) {
+    if (!std::ofstream(full_device).is_open()) {
+        GTEST_SKIP() << full_device << " does not open: no device here fails every write";
+    }
+    expect_runs({{.what = "a full disk",
+                  .args = {"sample.qdp"},
+                  .input = "",
+                  .status = 2,
+                  .err = write_error("No space left on device"),
+                  .output_to = full_device}});
 }
 
 TEST_F(EndToEnd, LongNamesAndHugeFiles) {

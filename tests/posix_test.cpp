@@ -1,9 +1,11 @@
-// The pause on a real (pseudo-)terminal: the test types and reads on the
-// master side, as a person at the keyboard would, and keeps the slave side
-// open to look at the terminal's settings.
+// What only POSIX systems have. The pause on a real (pseudo-)terminal: the
+// test types and reads on the master side, as a person at the keyboard
+// would, and keeps the slave side open to look at the terminal's settings.
+// Runs under limits on the address space, and on a file of sysfs.
 #include "byte_files.hpp"
 #include "hotlap_builder.hpp"
 #include "text_sink.hpp"
+#include "tool_runner.hpp"
 
 #include <algorithm>
 #include <array>
@@ -11,12 +13,16 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <poll.h>
 #include <string>
 #include <string_view>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -27,6 +33,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr std::string_view press_any_key = "Press any key to continue . . . ";
@@ -52,6 +59,22 @@ struct Start {
 constexpr char to_foreground = 'f'; // fg
 constexpr char to_background = 'b'; // bg
 constexpr char to_end = 'k';        // kill %1: SIGTERM, then SIGCONT, as bash sends them
+
+constexpr std::string_view ctrl_z = "\x1a";
+
+// One run of the tool on the terminal: how it starts, what the user does,
+// and what must come of it.
+struct TerminalRun {
+    const char* what;
+    Start start{};
+    std::array<std::string_view, 2> shown{}; // on the screen, or where output goes
+    bool pauses = true;
+    int ends = 0;                 // the exit status, or minus the signal that ends the tool
+    bool hang_up = false;         // at the prompt, instead of typing a name
+    std::string_view typed = "x"; // during the pause
+    int sent = 0;                 // a signal from another process during the pause, or 0
+    std::string_view then{};      // what the shell is told, each time the tool stops
+};
 
 class Terminal : public ::testing::Test {
 protected:
@@ -261,11 +284,6 @@ protected:
         return -1000;
     }
 
-    // Reads what the tool writes until `text` appears; whether it did.
-    [[nodiscard]] bool shows(std::string_view text) const {
-        return read_until(text).find(text) != std::string::npos;
-    }
-
     [[nodiscard]] bool settings_restored() const {
         termios after{};
         return tcgetattr(slave_, &after) == 0 && same_settings(before_, after);
@@ -290,6 +308,69 @@ protected:
         return text;
     }
 
+    // Starts each run, answers the prompt and the pause as its row says, and
+    // checks how it ends, what it showed and that the terminal is as before.
+    void run_each(const std::vector<TerminalRun>& runs) {
+        for (const TerminalRun& r : runs) {
+            // A signal from another process ends the pause the moment it
+            // comes, and nothing is printed after it: only runs the keyboard
+            // ends wait to see that the pause waits, and for what follows.
+            const bool by_keyboard = r.sent == 0;
+            type(r.start.non_blocking ? "\x13" : ""); // Ctrl+S: a write would block
+            const pid_t shell = start_tool(r.start);
+            if (r.start.non_blocking) {
+                std::this_thread::sleep_for(300ms);
+                type("\x11"); // Ctrl+Q
+            }
+            std::string screen;
+            if (r.start.args.empty()) {
+                screen = read_until("File name: ");
+                EXPECT_EQ(read_until(press_any_key, 300ms), "") << r.what << ": the prompt waits";
+                r.hang_up ? hang_up() : type("missing.qdp\n");
+            }
+            if (r.pauses) {
+                screen += read_until(press_any_key);
+                ASSERT_TRUE(waits_for_a_key()) << r.what;
+                if (by_keyboard) {
+                    std::this_thread::sleep_for(300ms);
+                    EXPECT_EQ(waitpid(shell, nullptr, WNOHANG), 0) << r.what << ": the pause waits";
+                }
+                mark_settings();
+                type(r.typed);
+                if (r.sent != 0) {
+                    kill(tool_, r.sent);
+                }
+                for (const char command : r.then) {
+                    ASSERT_TRUE(tool_stopped()) << r.what;
+                    EXPECT_TRUE(settings_restored()) << r.what;
+                    tell_shell(command);
+                }
+                if (r.typed == ctrl_z && r.ends == 0) {
+                    ASSERT_TRUE(settings_set_anew()) << r.what;
+                    ASSERT_TRUE(waits_for_a_key()) << r.what;
+                    type("x");
+                }
+            }
+            EXPECT_EQ(end_of(shell), r.ends) << r.what;
+            if (r.pauses && r.ends == 0) {
+                EXPECT_EQ(read_until("\n"), "\r\n") << r.what; // the key is not echoed
+                EXPECT_EQ(next_line_read(), "z\n") << r.what;
+            }
+            if (by_keyboard) {
+                screen += read_until(press_any_key, 200ms); // all it wrote, now that it has ended
+            }
+            if (r.start.output >= 0) {
+                screen = read_text("redirected.txt");
+            }
+            for (const std::string_view shown : r.shown) {
+                EXPECT_NE(screen.find(shown), std::string::npos) << r.what << screen;
+            }
+            EXPECT_EQ(screen.find(press_any_key) != std::string::npos, r.pauses) << r.what;
+            EXPECT_EQ(screen.find('\x1b'), std::string::npos) << r.what; // the tool sends none
+            EXPECT_TRUE(r.hang_up || settings_restored()) << r.what;
+        }
+    }
+
     pid_t tool_ = -1; // the tool itself, for signals from another process
 
 private:
@@ -302,21 +383,14 @@ private:
 };
 
 TEST_F(Terminal, EachWayThePauseEnds) {
-    struct Ending {
-        const char* what;
-        std::string_view typed; // during the pause
-        int sent;               // a signal from another process, or 0
-        int ends;               // the exit status, or minus the signal that ends the tool
-        int ignored_signal = 0;
-    };
-    std::vector<Ending> endings = {
-        {"a key", "x", 0, 0},
-        {"an arrow key, whose rest must not reach the shell", "\x1b[A", 0, 0},
-        {"Ctrl+C", "\x03", 0, -SIGINT},
-        {"Ctrl+\\", "\x1c", 0, -SIGQUIT},
-        {"SIGTERM", "", SIGTERM, -SIGTERM},
-        {"SIGHUP", "", SIGHUP, -SIGHUP},
-        {"Ctrl+C that the parent ignores, then a key", "\x03x", 0, 0, SIGINT},
+    std::vector<TerminalRun> runs = {
+        {.what = "a key"},
+        {.what = "an arrow key, whose rest must not reach the shell", .typed = "\x1b[A"},
+        {.what = "Ctrl+C", .ends = -SIGINT, .typed = "\x03"},
+        {.what = "Ctrl+\\", .ends = -SIGQUIT, .typed = "\x1c"},
+        {.what = "Ctrl+C that the parent ignores, then a key",
+         .start = {.ignored_signal = SIGINT},
+         .typed = "\x03x"},
     };
     // Every signal whose default ends a process, sent by another one, faults
     // and real-time signals included: Linux numbers them 1 to 31, then from
@@ -326,58 +400,22 @@ TEST_F(Terminal, EachWayThePauseEnds) {
     for (int deadly = 1; deadly <= SIGRTMAX; ++deadly) {
         if ((deadly < 32 || deadly >= SIGRTMIN) &&
             std::find(not_ending.begin(), not_ending.end(), deadly) == not_ending.end()) {
-            endings.push_back({strsignal(deadly), "", deadly, -deadly});
+            runs.push_back(
+                {.what = strsignal(deadly), .ends = -deadly, .typed = "", .sent = deadly});
         }
     }
-    for (const Ending& e : endings) {
-        const pid_t shell = start_tool({.ignored_signal = e.ignored_signal});
-        EXPECT_TRUE(shows(press_any_key)) << e.what;
-        ASSERT_TRUE(waits_for_a_key()) << e.what;
-        type(e.typed);
-        if (e.sent != 0) {
-            kill(tool_, e.sent);
-        }
-        EXPECT_EQ(end_of(shell), e.ends) << e.what;
-        if (e.ends == 0) {
-            EXPECT_EQ(read_until("\n"), "\r\n") << e.what; // the key is not echoed
-            EXPECT_EQ(next_line_read(), "z\n") << e.what;
-        }
-        EXPECT_TRUE(settings_restored()) << e.what;
-    }
+    run_each(runs);
 }
 
 TEST_F(Terminal, CtrlZGivesTheTerminalBack) {
-    struct Stop {
-        const char* what;
-        bool job_control;
-        std::string_view then; // what the shell is told, each time the tool stops
-        int ends;              // minus the signal that ends the tool, or 0 for a key and status 0
-    };
-    const Stop stops[] = {
-        {"fg, then a key", true, "f", 0},
-        {"bg, which stops at the terminal, fg, then a key", true, "bf", 0},
-        {"kill %1", true, "k", -SIGTERM}, // not stopped again
-        {"with no shell to stop for, a key", false, "", 0},
-    };
-    for (const Stop& s : stops) {
-        const pid_t started = start_tool({.job_control = s.job_control});
-        read_until(press_any_key);
-        ASSERT_TRUE(waits_for_a_key()) << s.what;
-        mark_settings();
-        type("\x1a");
-        for (const char command : s.then) {
-            ASSERT_TRUE(tool_stopped()) << s.what;
-            EXPECT_TRUE(settings_restored()) << s.what;
-            tell_shell(command);
-        }
-        if (s.ends == 0) {
-            ASSERT_TRUE(settings_set_anew()) << s.what;
-            ASSERT_TRUE(waits_for_a_key()) << s.what;
-            type("x");
-        }
-        EXPECT_EQ(end_of(started), s.ends) << s.what;
-        EXPECT_TRUE(settings_restored()) << s.what;
-    }
+    run_each({
+        {.what = "fg, then a key", .typed = ctrl_z, .then = "f"},
+        {.what = "bg, which stops at the terminal, fg, then a key", .typed = ctrl_z, .then = "bf"},
+        {.what = "kill %1", .ends = -SIGTERM, .typed = ctrl_z, .then = "k"}, // not stopped again
+        {.what = "with no shell to stop for, a key",
+         .start = {.job_control = false},
+         .typed = ctrl_z},
+    });
 }
 
 TEST_F(Terminal, OneRunEach) {
@@ -393,15 +431,7 @@ TEST_F(Terminal, OneRunEach) {
     crafted.player = "Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek"; // 82 and 9A: UTF-8 letters' tails
     ASSERT_TRUE(write_bytes("polish.qdp", build_hotlap(crafted)));
     const int redirected = open("redirected.txt", O_RDWR | O_CREAT | O_TRUNC, 0600);
-    struct Run {
-        const char* what;
-        Start start;
-        std::array<std::string_view, 2> shown{}; // on the screen, or where output goes
-        bool pauses = true;
-        int ends = 0;         // the exit status
-        bool hang_up = false; // at the prompt, instead of typing a name
-    };
-    const Run runs[] = {
+    run_each({
         {"a name typed at the prompt", {.args = {}}, {"File name: ", "Unable to open file"}},
         {"a terminal left non-blocking, its output held with Ctrl+S at first",
          {.args = {}, .non_blocking = true},
@@ -424,43 +454,88 @@ TEST_F(Terminal, OneRunEach) {
          false,
          2,
          true},
-    };
-    for (const Run& r : runs) {
-        type(r.start.non_blocking ? "\x13" : ""); // Ctrl+S: a write would block
-        const pid_t shell = start_tool(r.start);
-        if (r.start.non_blocking) {
-            std::this_thread::sleep_for(300ms);
-            type("\x11"); // Ctrl+Q
-        }
-        std::string screen;
-        if (r.start.args.empty()) {
-            screen = read_until("File name: ");
-            EXPECT_EQ(read_until(press_any_key, 300ms), "") << r.what << ": the prompt waits";
-            r.hang_up ? hang_up() : type("missing.qdp\n");
-        }
-        if (r.pauses) {
-            screen += read_until(press_any_key);
-            ASSERT_TRUE(waits_for_a_key()) << r.what;
-            std::this_thread::sleep_for(300ms);
-            EXPECT_EQ(waitpid(shell, nullptr, WNOHANG), 0) << r.what << ": the pause waits";
-            type("x");
-        }
-        EXPECT_EQ(end_of(shell), r.ends) << r.what;
-        screen += read_until(press_any_key, 200ms); // all it wrote, now that it has ended
-        if (r.start.output >= 0) {
-            screen = read_text("redirected.txt");
-        }
-        for (const std::string_view shown : r.shown) {
-            EXPECT_NE(screen.find(shown), std::string::npos) << r.what << screen;
-        }
-        EXPECT_EQ(screen.find(press_any_key) != std::string::npos, r.pauses) << r.what;
-        EXPECT_EQ(screen.find('\x1b'), std::string::npos) << r.what; // the tool sends none
-        EXPECT_TRUE(r.hang_up || settings_restored()) << r.what;
-    }
+    });
     close(redirected);
     for (const char* made : {"crafted.qdp", "c1.qdp", "polish.qdp", "redirected.txt"}) {
         std::remove(made);
     }
+}
+
+// Limits on the address space must hold the tool alone.
+#ifdef ZVK_SANITIZED
+constexpr bool sanitized = true;
+#else
+constexpr bool sanitized = false;
+#endif
+
+TEST_F(EndToEnd, AddressSpaceRunsOut) {
+    if (sanitized) {
+        GTEST_SKIP() << "the sanitizers reserve more address space than the limits allow";
+    }
+    if (std::getenv("ZVK_TOOL_WRAPPER") != nullptr) {
+        GTEST_SKIP() << "the limits would hold " << std::getenv("ZVK_TOOL_WRAPPER") << " as well";
+    }
+    { std::ofstream("big.qdp"); }
+    fs::resize_file("big.qdp", 1ULL << 30);
+    expect_runs({
+        {.what = "a word that never ends",
+         .out = "File name: " + cannot_open,
+         .setup = "ulimit -v 1048576; timeout 10",
+         .input_from = "/dev/zero"},
+        {.what = "1 GiB with 256 MiB of address space",
+         .args = {"big.qdp"},
+         .input = "",
+         .out = "File size: 1073741824 bytes\nNot enough memory to load the file\n",
+         .setup = "ulimit -v 262144;"},
+    });
+}
+
+TEST_F(EndToEnd, AFileThatDeliversLessThanItsLength) {
+    // sysfs gives every attribute a length of 4096 but holds far fewer bytes.
+    const fs::path attribute = "/sys/kernel/mm/transparent_hugepage/enabled";
+    std::error_code error;
+    if (fs::file_size(attribute, error) != 4096 || error) {
+        GTEST_SKIP() << attribute << " is not a sysfs attribute of 4096 bytes here";
+    }
+    expect_runs({{"a file that delivers less than its length",
+                  {attribute.string()},
+                  "",
+                  "File size: 4096 bytes\nUnable to read the whole file\n"}});
+}
+
+TEST(StdoutSink, EveryByteArrivesThroughPartialWrites) {
+    // A non-blocking socket with a small buffer takes part of a write and
+    // answers with the count; its reader here drains it slower than the
+    // writer fills it.
+    std::array<int, 2> ends{};
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends.data()), 0);
+    const int small = 4096;
+    ASSERT_EQ(setsockopt(ends[1], SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
+    std::string text;
+    for (int i = 0; text.size() < 200'000; ++i) {
+        text += std::to_string(i) + '\n';
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        fcntl(ends[1], F_SETFL, O_NONBLOCK);
+        dup2(ends[1], STDOUT_FILENO);
+        StdoutSink out{Display::as_is};
+        out.write(text);
+        _exit(out.close() ? 1 : 0);
+    }
+    close(ends[1]);
+    std::string arrived;
+    std::array<char, 1024> chunk{};
+    for (ssize_t got = 0; (got = read(ends[0], chunk.data(), chunk.size())) > 0;) {
+        arrived.append(chunk.data(), static_cast<std::size_t>(got));
+        std::this_thread::sleep_for(200us);
+    }
+    close(ends[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(arrived.size(), text.size());
+    EXPECT_TRUE(arrived == text); // not printed: 200 kB
 }
 
 TEST(StdoutSink, AFailedCloseIsAFailedWrite) {

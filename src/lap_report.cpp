@@ -1,9 +1,9 @@
-#include "hotlap_dump.hpp"
+#include "lap_report.hpp"
 
 #include "file_info.hpp"
 #include "setup_report.hpp"
 
-Outcome dump_hotlap(const hotlap::Reader& file, TextSink& out) {
+Outcome report_on_lap(const hotlap::Reader& file, TextSink& out) {
     if (const Outcome recognised = recognise(file, out); recognised != Outcome::done) {
         return recognised;
     }

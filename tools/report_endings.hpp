@@ -1,9 +1,9 @@
-// How a dump must end for each outcome: the rejection message alone, the
+// How a report must end for each outcome: the rejection message alone, the
 // axle error, or the blank line after the final drive. The robustness tests
-// and the fuzzer hold every dump of damaged input to it.
+// and the fuzzer hold every report on damaged input to it.
 #pragma once
 
-#include "hotlap_dump.hpp"
+#include "lap_report.hpp"
 
 #include <string_view>
 

@@ -18,4 +18,4 @@ inline constexpr std::uint64_t max_file_length = 0x7fff'ffff;
 
 // Recognises the file, then prints its information block and its setup report;
 // each failure prints its own message.
-[[nodiscard]] Outcome dump_hotlap(const hotlap::Reader& file, TextSink& out);
+[[nodiscard]] Outcome report_on_lap(const hotlap::Reader& file, TextSink& out);
