@@ -70,3 +70,9 @@ foreach(package IN LISTS packages)
     endif()
   endif()
 endforeach()
+
+# The Windows installer is installed, run and uninstalled under Wine.
+file(GLOB installer ${OUT}/*.exe)
+if(installer)
+  include(${CMAKE_CURRENT_LIST_DIR}/check_installer.cmake)
+endif()

@@ -2,7 +2,7 @@
 # dynamically as Debian's policy asks, so that security updates of the C and
 # C++ libraries reach the tool; and a .tar.gz with the static executable,
 # which runs on any x86-64 Linux without installation. Windows: a flat .zip
-# with the static executable.
+# with the static executable, and an installer of the same files.
 include(GNUInstallDirs)
 
 set(CPACK_PACKAGE_CONTACT "zvk-setup-dumper developers <zvk-setup-dumper@users.noreply.invalid>")
@@ -13,8 +13,9 @@ set(CPACK_STRIP_FILES ON)
 if(WIN32)
   install(TARGETS zvk-setup-dumper RUNTIME DESTINATION .)
   install(FILES README.md LICENSE CHANGELOG.md examples/sample.qdp DESTINATION .)
-  set(CPACK_GENERATOR ZIP)
+  set(CPACK_GENERATOR ZIP NSIS)
   set(CPACK_SYSTEM_NAME windows-x86_64)
+  include(packaging/windows_installer.cmake)
   set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/packaging/components.cmake)
   include(CPack)
   return()
