@@ -40,6 +40,17 @@ install(TARGETS zvk-setup-dumper RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COM
 install(FILES LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT program)
 install(FILES LICENSE DESTINATION . COMPONENT archive EXCLUDE_FROM_ALL)
 
+# "Open With" in a file manager: a desktop entry that runs the tool in a
+# terminal on the chosen lap, kept out of the application menu, where it
+# would only ask for a file name; and the lap's MIME type, known by its name
+# and by its signature, so that a renamed lap keeps its type. Debian's
+# triggers update both databases; elsewhere update-desktop-database and
+# update-mime-database do.
+install(FILES packaging/zvk-setup-dumper.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT desktop)
+install(FILES packaging/zvk-setup-dumper.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages COMPONENT desktop)
+
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 # Each generator takes its own components: see packaging/components.cmake.
