@@ -30,7 +30,17 @@ set(CPACK_NSIS_MODIFY_PATH OFF)
 # A 64-bit installer for the 64-bit executable: it sees the 64-bit Program
 # Files and registry. No file times: two builds give the same bytes, and
 # the installed files carry the time of installation.
-set(CPACK_NSIS_DEFINES "Target amd64-unicode\nSetDateSave off")
+# And, like the executable, a version resource: its Properties say what it
+# installs.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode
+SetDateSave off
+VIProductVersion ${PROJECT_VERSION}.0
+VIAddVersionKey /LANG=1033 ProductName ${PROJECT_NAME}
+VIAddVersionKey /LANG=1033 ProductVersion ${PROJECT_VERSION}
+VIAddVersionKey /LANG=1033 FileVersion ${PROJECT_VERSION}
+VIAddVersionKey /LANG=1033 FileDescription \"${PROJECT_NAME} ${PROJECT_VERSION} setup\"
+VIAddVersionKey /LANG=1033 CompanyName \"${CPACK_PACKAGE_VENDOR}\"
+VIAddVersionKey /LANG=1033 LegalCopyright \"MIT license\"")
 
 # The Start-menu entry opens the tool at its prompt, in the installation
 # folder, where sample.qdp lies.
