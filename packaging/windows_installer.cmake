@@ -29,9 +29,8 @@ set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_MODIFY_PATH OFF)
 # A 64-bit installer for the 64-bit executable: it sees the 64-bit Program
 # Files and registry. No file times: two builds give the same bytes, and
-# the installed files carry the time of installation.
-# And, like the executable, a version resource: its Properties say what it
-# installs.
+# the installed files carry the time of installation. And, like the
+# executable, a version resource: its Properties say what it installs.
 set(CPACK_NSIS_DEFINES "Target amd64-unicode
 SetDateSave off
 VIProductVersion ${PROJECT_VERSION}.0
