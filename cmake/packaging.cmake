@@ -2,7 +2,7 @@
 # dynamically as Debian's policy asks, so that security updates of the C and
 # C++ libraries reach the tool; and a .tar.gz with the static executable,
 # which runs on any x86-64 Linux without installation. Windows: a flat .zip
-# with the static executable.
+# with the static executable, and an installer of the same files.
 include(GNUInstallDirs)
 
 set(CPACK_PACKAGE_CONTACT "zvk-setup-dumper developers <zvk-setup-dumper@users.noreply.invalid>")
@@ -13,8 +13,9 @@ set(CPACK_STRIP_FILES ON)
 if(WIN32)
   install(TARGETS zvk-setup-dumper RUNTIME DESTINATION .)
   install(FILES README.md LICENSE CHANGELOG.md examples/sample.qdp DESTINATION .)
-  set(CPACK_GENERATOR ZIP)
+  set(CPACK_GENERATOR ZIP NSIS)
   set(CPACK_SYSTEM_NAME windows-x86_64)
+  include(packaging/windows_installer.cmake)
   set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/packaging/components.cmake)
   include(CPack)
   return()
@@ -38,6 +39,17 @@ install(FILES README.md examples/sample.qdp DESTINATION ${CMAKE_INSTALL_DOCDIR} 
 install(TARGETS zvk-setup-dumper RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
 install(FILES LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT program)
 install(FILES LICENSE DESTINATION . COMPONENT archive EXCLUDE_FROM_ALL)
+
+# "Open With" in a file manager: a desktop entry that runs the tool in a
+# terminal on the chosen lap, kept out of the application menu, where it
+# would only ask for a file name; and the lap's MIME type, known by its name
+# and by its signature, so that a renamed lap keeps its type. Debian's
+# triggers update both databases; elsewhere update-desktop-database and
+# update-mime-database do.
+install(FILES packaging/zvk-setup-dumper.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT desktop)
+install(FILES packaging/zvk-setup-dumper.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages COMPONENT desktop)
 
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)

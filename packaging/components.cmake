@@ -24,3 +24,10 @@ else()
   set(CPACK_COMPONENTS_ALL program manual archive)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 endif()
+# The desktop entry and the MIME type, in the .deb and the .tar.gz alike.
+list(APPEND CPACK_COMPONENTS_ALL desktop)
+# The installer takes every file, as the .zip does: the Windows files belong
+# to no component.
+if(CPACK_GENERATOR STREQUAL "NSIS")
+  unset(CPACK_COMPONENTS_ALL)
+endif()
