@@ -8,14 +8,15 @@ set(ENV{TZ} UTC0)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 if(CPACK_GENERATOR STREQUAL "DEB")
-  set(CPACK_COMPONENTS_ALL debian manual)
+  set(CPACK_COMPONENTS_ALL debian manual desktop)
 elseif(CPACK_GENERATOR STREQUAL "TGZ")
   # The components installed into one tree under the top folder, rather than
   # archived one by one: each folder once in the archive, the top one too.
+  # The desktop entry and the MIME type come along, as in the .deb.
   list(GET CPACK_INSTALL_CMAKE_PROJECTS 0 build)
   list(GET CPACK_INSTALL_CMAKE_PROJECTS 1 project)
   set(CPACK_INSTALL_CMAKE_PROJECTS "")
-  foreach(component program manual archive)
+  foreach(component program manual desktop archive)
     list(APPEND CPACK_INSTALL_CMAKE_PROJECTS ${build} ${project} ${component} /${CPACK_PACKAGE_FILE_NAME})
   endforeach()
   set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
@@ -24,8 +25,6 @@ else()
   set(CPACK_COMPONENTS_ALL program manual archive)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 endif()
-# The desktop entry and the MIME type, in the .deb and the .tar.gz alike.
-list(APPEND CPACK_COMPONENTS_ALL desktop)
 # The installer takes every file, as the .zip does: the Windows files belong
 # to no component.
 if(CPACK_GENERATOR STREQUAL "NSIS")
