@@ -272,4 +272,14 @@ TEST(SampleFile, IsWhatTheBuilderMakes) {
     EXPECT_EQ(read_bytes(SAMPLE_FILE), build_hotlap(sample_hotlap()));
 }
 
+// The README shows the example's report as a terminal does: after the command
+// line, with the fields' zero bytes showing as nothing, and the pause's prompt.
+TEST(SampleFile, TheReadmeShowsItsReport) {
+    std::string shown = read_text(SAMPLE_REPORT_FILE);
+    std::erase(shown, '\0');
+    const std::string block = "```text\n$ build/release/zvk-setup-dumper examples/sample.qdp\n" +
+                              shown + "Press any key to continue . . . \n```\n";
+    EXPECT_NE(read_text(README_FILE).find(block), std::string::npos) << block;
+}
+
 } // namespace
