@@ -32,7 +32,9 @@ add_custom_command(OUTPUT zvk-setup-dumper.1.gz
 add_custom_target(manual-page ALL DEPENDS zvk-setup-dumper.1.gz)
 install(FILES ${PROJECT_BINARY_DIR}/zvk-setup-dumper.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT manual)
-install(FILES README.md examples/sample.qdp DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT manual)
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT manual)
+# Where Debian keeps a package's examples.
+install(FILES examples/sample.qdp DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT manual)
 
 # `cmake --install` and the .tar.gz: the executable as built, the license and
 # history beside it.
