@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
+#include <cwctype>
 #include <fcntl.h>
 #include <langinfo.h>
 #include <new>
@@ -278,12 +280,34 @@ bool holds_ignoring_case(std::string_view text, std::string_view part) {
     return std::search(text.begin(), text.end(), part.begin(), part.end(), same) != text.end();
 }
 
-// Whether the user's terminal takes bytes 0x80-0x9F as C1 controls, as it
-// does in ASCII and ISO 8859, by the locale's character set, as `less` tells
-// it. A locale whose name says UTF-8 is UTF-8 even where it is not installed,
-// as often over ssh. Only the character type is looked at, and the C locale
-// is set again at once: nothing else the tool does depends on the locale.
-bool locale_has_c1_bytes() {
+// Which bytes 0x80-0x9F the locale's character set reads alone as C1
+// controls, bit i for the byte 0x80 + i: in ASCII and ISO 8859 all of them,
+// in EUC-JP all but the two that start letters, in UTF-8, GBK or KOI8-R none.
+std::uint32_t c1_bytes_of_locale_charset() {
+    const std::string_view codeset = nl_langinfo(CODESET);
+    if (holds_ignoring_case(codeset, "8859") || codeset == "ANSI_X3.4-1968" ||
+        holds_ignoring_case(codeset, "ASCII")) {
+        return Display::c1_terminal.c1_bytes;
+    }
+    std::uint32_t c1_bytes = 0;
+    for (unsigned byte = 0x80; byte <= 0x9F; ++byte) {
+        const char alone = static_cast<char>(byte);
+        wchar_t character = 0;
+        std::mbstate_t state{};
+        if (std::mbrtowc(&character, &alone, 1, &state) == 1 &&
+            std::iswcntrl(static_cast<std::wint_t>(character)) != 0) {
+            c1_bytes |= 1U << (byte - 0x80);
+        }
+    }
+    return c1_bytes;
+}
+
+// How the user's terminal shows bytes, by the locale's character set, as
+// `less` tells it. A locale whose name says UTF-8 is UTF-8 even where it is
+// not installed, as often over ssh. Only the character type is looked at,
+// and the C locale is set again at once: nothing else the tool does depends
+// on the locale.
+Display terminal_display() {
     const char* name = nullptr;
     for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
         name = std::getenv(variable);
@@ -293,14 +317,12 @@ bool locale_has_c1_bytes() {
     }
     if (name != nullptr &&
         (holds_ignoring_case(name, "UTF-8") || holds_ignoring_case(name, "UTF8"))) {
-        return false;
+        return Display::terminal;
     }
     std::setlocale(LC_CTYPE, ""); // where that fails, the C locale's ASCII stays
-    const std::string_view codeset = nl_langinfo(CODESET);
-    const bool c1 = holds_ignoring_case(codeset, "8859") || codeset == "ANSI_X3.4-1968" ||
-                    holds_ignoring_case(codeset, "ASCII");
+    const std::uint32_t c1_bytes = c1_bytes_of_locale_charset();
     std::setlocale(LC_CTYPE, "C");
-    return c1;
+    return c1_bytes == 0 ? Display::terminal : Display{Display::Kind::c1_terminal, c1_bytes};
 }
 
 } // namespace
@@ -317,7 +339,7 @@ Display output_display() {
     if (isatty(STDOUT_FILENO) == 0) {
         return Display::as_is;
     }
-    return locale_has_c1_bytes() ? Display::c1_terminal : Display::terminal;
+    return terminal_display();
 }
 
 int write_output(std::string_view bytes) {

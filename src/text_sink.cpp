@@ -18,7 +18,7 @@ bool is_c1(unsigned char c) {
 
 void TextSink::write_field(std::span<const std::byte> bytes) {
     const std::string_view text{reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-    if (display_ == Display::as_is) {
+    if (display_.kind == Display::Kind::as_is) {
         write(text);
         return;
     }
@@ -27,9 +27,10 @@ void TextSink::write_field(std::span<const std::byte> bytes) {
         const auto c = static_cast<unsigned char>(text[i]);
         // In UTF-8 a C1 control is 0xC2 and its code; in an 8-bit set, its code
         // alone, and 0xC2 is a letter.
-        const bool utf8_c1 = display_ == Display::terminal && c == 0xC2 && i + 1 < text.size() &&
-                             is_c1(static_cast<unsigned char>(text[i + 1]));
-        const bool byte_c1 = display_ == Display::c1_terminal && is_c1(c);
+        const bool utf8_c1 = display_.kind == Display::Kind::terminal && c == 0xC2 &&
+                             i + 1 < text.size() && is_c1(static_cast<unsigned char>(text[i + 1]));
+        const bool byte_c1 = display_.kind == Display::Kind::c1_terminal && is_c1(c) &&
+                             ((display_.c1_bytes >> (c - 0x80)) & 1U) != 0;
         if (!utf8_c1 && !byte_c1 && !is_shown_control(c)) {
             continue;
         }

@@ -25,7 +25,7 @@ protected:
     ~TextSink() = default;
 
     // Whether a person reads the text as it comes.
-    [[nodiscard]] bool terminal() const { return display_ != Display::as_is; }
+    [[nodiscard]] bool terminal() const { return display_.kind != Display::Kind::as_is; }
 
 private:
     Display display_;

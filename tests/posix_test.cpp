@@ -196,7 +196,7 @@ protected:
     }
 
     [[noreturn]] static void run_tool(const Start& how) {
-        for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG", "LOCPATH"}) {
             unsetenv(variable);
         }
         for (const char* setting : how.locale) {
@@ -459,6 +459,28 @@ TEST_F(Terminal, OneRunEach) {
     for (const char* made : {"crafted.qdp", "c1.qdp", "polish.qdp", "redirected.txt"}) {
         std::remove(made);
     }
+}
+
+TEST_F(Terminal, ASetWhoseC1ControlsAreSomeBytesOnly) {
+    // EUC-JP, compiled here so that no locale need be installed: 0x8E starts a
+    // half-width letter, 0x9B alone is a control sequence introducer.
+    const std::string locales = (std::filesystem::current_path() / "locales").string();
+    std::filesystem::create_directories(locales);
+    if (std::system(
+            ("localedef -c -i ja_JP -f EUC-JP " + locales + "/ja_JP.EUC-JP" + " >/dev/null 2>&1")
+                .c_str()) != 0) {
+        GTEST_SKIP() << "localedef cannot make ja_JP.EUC-JP here (Debian: locales)";
+    }
+    HotlapFields lap = sample_hotlap();
+    lap.player = "\x8e\xb1\x9b"
+                 "6n";
+    ASSERT_TRUE(write_bytes("euc.qdp", build_hotlap(lap)));
+    const std::string locale_path = "LOCPATH=" + locales;
+    run_each({{"EUC-JP",
+               {.args = {"euc.qdp"}, .locale = {"LC_ALL=ja_JP.EUC-JP", locale_path.c_str()}},
+               {"Player: \x8e\xb1<U+009B>6n"}}});
+    std::filesystem::remove_all(locales);
+    std::remove("euc.qdp");
 }
 
 // Limits on the address space must hold the tool alone.

@@ -91,6 +91,12 @@ TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
             EXPECT_EQ(out.text(), expected) << ::testing::PrintToString(field);
         }
     }
+    // A set whose C1 controls are some bytes only, as EUC-JP, where 0x8E
+    // starts a letter: only those are shown.
+    StringSink euc{Display{Display::Kind::c1_terminal, ~(1U << 0xE)}};
+    const std::string euc_field = "\x8e\xb1\x9b";
+    euc.write_field(std::as_bytes(std::span{euc_field}));
+    EXPECT_EQ(euc.text(), "\x8e\xb1<U+009B>");
 }
 
 TEST(StdoutSink, PassesLongOutputThroughUnchanged) {
