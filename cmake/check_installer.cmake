@@ -22,7 +22,7 @@ set(ENV{LC_ALL} C.UTF-8)
 # Windows process has ended, as an uninstaller goes on in a copy of itself.
 function(run_windows line output)
   file(WRITE ${OUT}/run.bat "@${line}\r\n")
-  execute_process(COMMAND ${EMULATOR} cmd /c run.bat WORKING_DIRECTORY ${OUT} INPUT_FILE /dev/null
+  execute_process(COMMAND ${EMULATOR} cmd /c run.bat WORKING_DIRECTORY ${OUT} INPUT_FILE ${null_device}
                   OUTPUT_FILE ${output} RESULT_VARIABLE status)
   execute_process(COMMAND ${WINESERVER} -w)
   if(NOT status EQUAL 0)
