@@ -18,6 +18,10 @@ struct Display {
         // and ISO 8859 every byte 0x80-0x9F, in EUC-JP all but the two that
         // start letters. Those are shown as <U+0080>...<U+009F> as well.
         c1_terminal,
+        // Text to be decoded later by a code page the reader picks, as on a web
+        // page: C0 and DEL in caret notation, every byte 0x80-0xFF as it is,
+        // since which of them are controls depends on that code page.
+        controls_only,
     };
 
     Kind kind;
@@ -27,6 +31,7 @@ struct Display {
     static const Display as_is;
     static const Display terminal;
     static const Display c1_terminal; // every byte 0x80-0x9F a control
+    static const Display controls_only;
 
     friend constexpr bool operator==(const Display&, const Display&) = default;
 };
@@ -34,3 +39,4 @@ struct Display {
 inline constexpr Display Display::as_is{Kind::as_is};
 inline constexpr Display Display::terminal{Kind::terminal};
 inline constexpr Display Display::c1_terminal{Kind::c1_terminal, 0xFFFF'FFFF};
+inline constexpr Display Display::controls_only{Kind::controls_only};

@@ -1,6 +1,7 @@
 #include "hotlap_layout.hpp"
 
-#include <bit>
+#include "library_gaps.hpp"
+
 #include <limits>
 
 namespace hotlap {
@@ -21,7 +22,7 @@ float Reader::real(RealField field) const {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         word |= std::to_integer<std::uint32_t>(bytes[i]) << (8 * i);
     }
-    return std::bit_cast<float>(word);
+    return library_gaps::bit_cast<float>(word);
 }
 
 float Reader::real(RealArrayField array, std::size_t index) const {

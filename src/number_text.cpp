@@ -1,5 +1,7 @@
 #include "number_text.hpp"
 
+#include "library_gaps.hpp"
+
 #include <cmath>
 
 namespace {
@@ -30,14 +32,14 @@ NumberText fixed_point(double value, Decimals places) {
     char* const limit = begin + text.chars_.size();
     char* end = nullptr;
     if (is_tie(value, decimals)) {
-        // to_chars would round to even. The exact digits of a tie have one
+        // Correct rounding would go to even. The exact digits of a tie have one
         // place more, a 5, and the place before it always holds 2 or 7
         // (value * 10^decimals = m * 5^decimals / 2 with m odd), so rounding
         // away from zero drops the 5 and raises that digit by one: no carry.
-        end = std::to_chars(begin, limit, value, std::chars_format::fixed, decimals + 1).ptr - 1;
+        end = library_gaps::fixed_chars(begin, limit, value, decimals + 1) - 1;
         ++*(end - 1);
     } else {
-        end = std::to_chars(begin, limit, value, std::chars_format::fixed, decimals).ptr;
+        end = library_gaps::fixed_chars(begin, limit, value, decimals);
     }
     text.length_ = static_cast<std::size_t>(end - begin);
     return text;

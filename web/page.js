@@ -1,0 +1,144 @@
+// The page: takes a lap, has the core report on it, shows the report as a
+// terminal of the chosen code page would, and saves its exact bytes.
+'use strict';
+(() => {
+  const $ = (id) => document.getElementById(id);
+
+  // The code pages Windows gives the languages it knows; 1252 for the rest.
+  const codePageOfLanguage = {
+    pl: 1250, cs: 1250, sk: 1250, hu: 1250, sl: 1250, hr: 1250, ro: 1250, sq: 1250, bs: 1250,
+    ru: 1251, uk: 1251, be: 1251, bg: 1251, mk: 1251, sr: 1251, kk: 1251, ky: 1251, tt: 1251,
+    mn: 1251, el: 1253, tr: 1254, az: 1254, he: 1255, yi: 1255, ar: 1256, fa: 1256, ur: 1256,
+    et: 1257, lv: 1257, lt: 1257, vi: 1258,
+  };
+  const codePageNames = {
+    1250: 'Central European', 1251: 'Cyrillic', 1252: 'Western', 1253: 'Greek', 1254: 'Turkish',
+    1255: 'Hebrew', 1256: 'Arabic', 1257: 'Baltic', 1258: 'Vietnamese',
+  };
+  function defaultCodePage() {
+    const language = ((navigator.languages && navigator.languages[0]) || navigator.language || '')
+      .toLowerCase();
+    const primary = language.split('-')[0];
+    if (primary === 'sr' && language.includes('latn')) {
+      return 'windows-1250';
+    }
+    return `windows-${codePageOfLanguage[primary] || 1252}`;
+  }
+  const select = $('code-page');
+  for (const number of Object.keys(codePageNames)) {
+    select.add(new Option(`Windows ${number} (${codePageNames[number]})`, `windows-${number}`));
+  }
+  select.add(new Option('UTF-8', 'utf-8'));
+  select.value = defaultCodePage();
+
+  const coreModule = Uint8Array.from(atob(zvkCoreModule), (c) => c.charCodeAt(0));
+  const core = createZvkCore({ wasmBinary: coreModule });
+
+  // The report on the first bytes of a file `length` bytes long: its exact
+  // bytes, or (shown) with the controls in caret form; and how it ended.
+  function runCore(module, head, length, shown) {
+    module.HEAPU8.set(head, module._zvk_input(head.length));
+    const outcome = module._zvk_report(length, shown);
+    const text = module._zvk_report_text();
+    return { outcome, bytes: module.HEAPU8.slice(text, text + module._zvk_report_size()) };
+  }
+
+  // What a terminal of the code page shows: NUL padding as nothing, the C1
+  // controls and the characters that reorder text around them by their code.
+  function readable(bytes, codePage) {
+    return new TextDecoder(codePage).decode(bytes).replace(/\0/g, '').replace(
+      /[\u0080-\u009f\u202a-\u202e\u2066-\u2069]/g,
+      (c) => `<U+${c.codePointAt(0).toString(16).toUpperCase().padStart(4, '0')}>`);
+  }
+
+  const undecidable = 3; // Outcome::front_rear_undecidable
+  let current = null; // { name, saved, shown }
+
+  function show() {
+    $('report').textContent = current ? readable(current.shown, select.value) : '';
+  }
+
+  function clear(name, message) {
+    current = null;
+    $('name').textContent = name;
+    $('message').textContent = message;
+    $('status-note').textContent = '';
+    $('save').disabled = true;
+    $('copy').disabled = true;
+    show();
+  }
+
+  async function report(file) {
+    clear(file.name, '');
+    const module = await core;
+    const wanted = Math.min(file.size, module._zvk_bytes_needed());
+    let head = null;
+    try {
+      head = new Uint8Array(await file.slice(0, wanted).arrayBuffer());
+    } catch (error) {
+      head = null;
+    }
+    if (!head || head.length !== wanted) {
+      clear(file.name, 'This file cannot be read: it may be a folder, or it was moved, ' +
+                       'or it may not be read. Choose another lap.');
+      return;
+    }
+    const saved = runCore(module, head, file.size, false);
+    current = { name: file.name, saved: saved.bytes, shown: runCore(module, head, file.size, true).bytes };
+    if (saved.outcome === undecidable) {
+      $('status-note').textContent =
+        'The console tool ends with exit status 1 here: it cannot tell the front wheels from the rear.';
+    }
+    $('save').disabled = false;
+    $('copy').disabled = false;
+    show();
+  }
+
+  $('choose').addEventListener('click', () => $('file').click());
+  $('file').addEventListener('change', (event) => {
+    const [file] = event.target.files;
+    event.target.value = '';
+    if (file) {
+      report(file);
+    }
+  });
+  select.addEventListener('change', show);
+
+  // Dropped anywhere: the first lap, as the console tool takes its first
+  // argument. The browser must not open a file dropped beside the zone.
+  const drop = $('drop');
+  window.addEventListener('dragover', (event) => {
+    event.preventDefault();
+    drop.classList.add('over');
+  });
+  window.addEventListener('dragleave', () => drop.classList.remove('over'));
+  window.addEventListener('drop', (event) => {
+    event.preventDefault();
+    drop.classList.remove('over');
+    const item = event.dataTransfer.items && event.dataTransfer.items[0];
+    const entry = item && item.webkitGetAsEntry ? item.webkitGetAsEntry() : null;
+    const [file] = event.dataTransfer.files;
+    if (entry && entry.isDirectory) {
+      clear(file ? file.name : '', 'A folder cannot be read: drop a lap file.');
+    } else if (file) {
+      report(file);
+    }
+  });
+
+  $('save').addEventListener('click', () => {
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(new Blob([current.saved], { type: 'application/octet-stream' }));
+    link.download = `${current.name.replace(/\.qdp$/i, '')}.txt`;
+    link.click();
+    setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+  });
+  $('copy').addEventListener('click', async () => {
+    try {
+      await navigator.clipboard.writeText($('report').textContent);
+      $('message').textContent = 'Copied.';
+    } catch (error) {
+      getSelection().selectAllChildren($('report'));
+      $('message').textContent = 'Copying was refused: the report is selected, press Ctrl+C.';
+    }
+  });
+})();
