@@ -13,6 +13,9 @@ set(CPACK_STRIP_FILES ON)
 if(WIN32)
   install(TARGETS zvk-setup-dumper RUNTIME DESTINATION .)
   install(FILES README.md LICENSE CHANGELOG.md examples/sample.qdp DESTINATION .)
+  if(ZVK_WEB_PAGE_FILE)
+    install(FILES ${ZVK_WEB_PAGE_FILE} DESTINATION .)
+  endif()
   set(CPACK_GENERATOR ZIP NSIS)
   set(CPACK_SYSTEM_NAME windows-x86_64)
   include(packaging/windows_installer.cmake)
@@ -35,6 +38,12 @@ install(FILES ${PROJECT_BINARY_DIR}/zvk-setup-dumper.1.gz
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT manual)
 # Where Debian keeps a package's examples.
 install(FILES examples/sample.qdp DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT manual)
+# The web page, for a browser on any device: a program's data rather than its
+# documentation, which a system may leave out (Debian's path-exclude).
+if(ZVK_WEB_PAGE_FILE)
+  install(FILES ${ZVK_WEB_PAGE_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/${PROJECT_NAME}
+          COMPONENT manual)
+endif()
 
 # `cmake --install` and the .tar.gz: the executable as built, the license and
 # history beside it.

@@ -98,6 +98,11 @@ TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
     const std::string euc_field = "\x8e\xb1\x9b";
     euc.write_field(std::as_bytes(std::span{euc_field}));
     EXPECT_EQ(euc.text(), "\x8e\xb1<U+009B>");
+    // For a page that decodes by a code page of its own: C0 and DEL only.
+    StringSink page{Display::controls_only};
+    const std::string page_field = "\x1b\x9b\xc2\x9b\x7f\xff\0"s;
+    page.write_field(std::as_bytes(std::span{page_field}));
+    EXPECT_EQ(page.text(), "^[\x9b\xc2\x9b^?\xff\0"s);
 }
 
 TEST(StdoutSink, PassesLongOutputThroughUnchanged) {

@@ -5,9 +5,11 @@ cmake_minimum_required(VERSION 3.25)
 # prints), and it holds the license (a .deb as Debian's
 # copyright file). Where LINTIAN is given, it must find no fault in the .deb,
 # and with HARDENED on, no missing protection either (its hardening-* tags);
-# where it is not, the test says that the .deb went unchecked.
+# where it is not, the test says that the .deb went unchecked. Where PAGE, the
+# built web page, is given, each package holds it unchanged; where it is not,
+# the test says that the packages went without it.
 #   cmake -D CPACK=cpack -D BUILD=... -D TOOL=... [-D "EMULATOR=wine ..."]
-#         [-D LINTIAN=lintian [-D HARDENED=ON]] -P check_packages.cmake
+#         [-D LINTIAN=lintian [-D HARDENED=ON]] [-D PAGE=...] -P check_packages.cmake
 separate_arguments(EMULATOR UNIX_COMMAND "${EMULATOR}")
 set(OUT ${BUILD}/package-check)
 get_filename_component(SAMPLE ${CMAKE_CURRENT_LIST_DIR}/../../examples/sample.qdp ABSOLUTE)
@@ -92,6 +94,23 @@ foreach(package IN LISTS packages)
     endif()
   endforeach()
   message(STATUS "${name}: the report and the license")
+  # The page beside the .zip's executable; in share/ of the others.
+  file(GLOB_RECURSE pages ${dir}/*zvk-setup-dumper*.html)
+  get_filename_component(page ${executables} DIRECTORY)
+  if(NOT name MATCHES "\\.zip$")
+    get_filename_component(page ${page}/../share/zvk-setup-dumper ABSOLUTE)
+  endif()
+  set(page ${page}/zvk-setup-dumper.html)
+  if(NOT PAGE)
+    message(STATUS "Emscripten not found: ${name} was built without the web page")
+  elseif(NOT pages STREQUAL page)
+    message(FATAL_ERROR "${name}: the web page should be ${page} alone, not: ${pages}")
+  else()
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${PAGE} ${page} RESULT_VARIABLE differs)
+    if(differs)
+      message(FATAL_ERROR "${name}: ${page} is not the page built, ${PAGE}")
+    endif()
+  endif()
   if(name MATCHES "\\.(deb|tar\\.gz)$")
     include(${CMAKE_CURRENT_LIST_DIR}/check_desktop.cmake)
   endif()
