@@ -64,6 +64,14 @@ std::optional<std::wstring> read_piped_word() {
 constexpr std::wstring_view extended_prefix = LR"(\\?\)";
 constexpr std::wstring_view device_prefix = LR"(\\.\)";
 constexpr std::wstring_view unc_prefix = LR"(\\)";
+// The system's own namespace, which a name in this form reaches unchanged:
+// `\??\pipe\x`, `\??\GLOBALROOT\Device\Null`, any device.
+constexpr std::wstring_view nt_prefix = LR"(\??\)";
+
+bool equal_ignoring_case(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
 
 // The name as the system resolves it: absolute, with backslashes, and without
 // `.`, `..`, doubled separators or trailing dots. Empty when it cannot.
@@ -78,28 +86,51 @@ std::wstring full_path(const std::wstring& name) {
     return full;
 }
 
-// Whether an extended name (after `\\?\`) names a file on a drive or a share:
-// `C:\...` or `UNC\...`. Others reach devices and pipes, such as `NUL` or
-// `pipe\x`.
-bool names_drive_or_share(std::wstring_view name) {
-    const bool drive = name.size() >= 3 && name[1] == L':' && name[2] == L'\\';
-    return drive || (name.size() >= 4 &&
-                     CompareStringOrdinal(name.data(), 4, L"UNC\\", 4, TRUE) == CSTR_EQUAL);
+// Whether a network name, `server\share\...`, names a file on a share rather
+// than a named pipe of that machine: the shares `pipe` and `IPC$` hold its
+// pipes, and opening one connects to its server.
+bool names_file_share(std::wstring_view server_and_share) {
+    const auto share_start = server_and_share.find(L'\\');
+    if (share_start == std::wstring_view::npos) {
+        return true; // no share: a name that does not open
+    }
+    std::wstring_view share = server_and_share.substr(share_start + 1);
+    share = share.substr(0, share.find(L'\\'));
+    return !equal_ignoring_case(share, L"pipe") && !equal_ignoring_case(share, L"IPC$");
+}
+
+// Whether a resolved name names a file on a drive or a share: `C:\...`,
+// `\\server\share\...` or their extended forms `\\?\C:\...` and
+// `\\?\UNC\server\share\...`. Others reach devices and pipes, such as `NUL`,
+// `\\.\pipe\x` or `\\server\pipe\x`.
+bool names_file(std::wstring_view resolved) {
+    if (resolved.starts_with(extended_prefix)) {
+        const std::wstring_view name = resolved.substr(extended_prefix.size());
+        constexpr std::wstring_view unc = L"UNC\\";
+        if (name.size() >= unc.size() && equal_ignoring_case(name.substr(0, unc.size()), unc)) {
+            return names_file_share(name.substr(unc.size()));
+        }
+        return name.size() >= 3 && name[1] == L':' && name[2] == L'\\';
+    }
+    if (resolved.starts_with(device_prefix)) {
+        return false;
+    }
+    return !resolved.starts_with(unc_prefix) ||
+           names_file_share(resolved.substr(unc_prefix.size()));
 }
 
 // The name to open, resolved first so that a relative name, forward slashes
 // or `..` parts take the extended form too. Nothing for a name of a device or
-// a pipe (`NUL`, `COM1`, `\\.\pipe\x`, `\\?\NUL`), whose opening alone can
-// connect to it.
+// a pipe, whose opening alone can connect to it. A name in the system's own
+// namespace is refused as given: it opens unresolved, whatever the resolved
+// form says.
 std::optional<std::wstring> openable_name(const std::filesystem::path& name) {
     const std::wstring& native = name.native();
-    if (native.starts_with(extended_prefix)) {
-        return names_drive_or_share(std::wstring_view{native}.substr(extended_prefix.size()))
-                   ? std::optional{native}
-                   : std::nullopt;
+    if (native.starts_with(nt_prefix)) {
+        return std::nullopt;
     }
-    const std::wstring resolved = full_path(native);
-    if (resolved.starts_with(device_prefix)) {
+    const std::wstring resolved = native.starts_with(extended_prefix) ? native : full_path(native);
+    if (!names_file(resolved)) {
         return std::nullopt;
     }
     return extended_form(resolved).value_or(native);
