@@ -119,11 +119,11 @@ bool names_file(std::wstring_view resolved) {
            names_file_share(resolved.substr(unc_prefix.size()));
 }
 
-// The name to open, resolved first so that a relative name, forward slashes
-// or `..` parts take the extended form too. Nothing for a name of a device or
-// a pipe, whose opening alone can connect to it. A name in the system's own
-// namespace is refused as given: it opens unresolved, whatever the resolved
-// form says.
+} // namespace
+
+// Resolved first, so that a relative name, forward slashes or `..` parts
+// take the extended form too. A name in the system's own namespace is
+// refused as given: it opens unresolved, whatever the resolved form says.
 std::optional<std::wstring> openable_name(const std::filesystem::path& name) {
     const std::wstring& native = name.native();
     if (native.starts_with(nt_prefix)) {
@@ -135,8 +135,6 @@ std::optional<std::wstring> openable_name(const std::filesystem::path& name) {
     }
     return extended_form(resolved).value_or(native);
 }
-
-} // namespace
 
 std::optional<std::filesystem::path> read_file_name() {
     HANDLE const input = GetStdHandle(STD_INPUT_HANDLE);
