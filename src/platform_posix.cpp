@@ -1,5 +1,5 @@
-// POSIX systems: names are bytes, files open without blocking, large buffers
-// come from huge pages, and the pause waits on the terminal itself.
+// POSIX systems: names are bytes, files open without blocking, and the pause
+// waits on the terminal itself.
 #include "platform.hpp"
 #include "read_word.hpp"
 
@@ -16,9 +16,7 @@
 #include <cwctype>
 #include <fcntl.h>
 #include <langinfo.h>
-#include <new>
 #include <poll.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -227,49 +225,6 @@ void wait_for_key() {
     }
 }
 
-constexpr std::size_t huge_page = std::size_t{2} << 20;
-
-std::size_t round_up_to_huge_page(std::size_t size) {
-    return (size + huge_page - 1) / huge_page * huge_page;
-}
-
-// Large buffers are mapped, small ones come from the heap.
-bool is_mapped(std::size_t size) {
-    return size >= huge_page;
-}
-
-#ifdef MADV_HUGEPAGE
-// Only advice: without transparent huge pages the buffer works as well.
-void advise_huge_pages(std::byte* start, std::size_t length) {
-    madvise(start, length, MADV_HUGEPAGE);
-}
-#else
-void advise_huge_pages(std::byte* /*start*/, std::size_t /*length*/) {}
-#endif
-
-// Maps whole huge pages, aligned to their size so that the kernel can back
-// them with huge pages, and asks it to. The kernel hands them out zero-filled.
-FileBuffer map_huge_pages(std::size_t size) {
-    const std::size_t length = round_up_to_huge_page(size);
-    void* const mapped = mmap(nullptr, length + huge_page, PROT_READ | PROT_WRITE,
-                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) {
-        return FileBuffer{nullptr, FileBufferRelease{size}};
-    }
-    // Trim the mapping to an aligned run of `length` bytes.
-    auto* const first = static_cast<std::byte*>(mapped);
-    const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(first) % huge_page;
-    const std::size_t head = misalignment == 0 ? 0 : huge_page - misalignment;
-    std::byte* const aligned = first + head;
-    if (head != 0) {
-        // Linux 6.7 and later align such mappings themselves.
-        munmap(first, head); // GCOVR_EXCL_LINE: not reached on an aligning kernel
-    }
-    munmap(aligned + length, huge_page - head);
-    advise_huge_pages(aligned, length);
-    return FileBuffer{aligned, FileBufferRelease{size}};
-}
-
 // Whether `text` holds `part`, in either case: locale and character set names
 // are written both ways.
 bool holds_ignoring_case(std::string_view text, std::string_view part) {
@@ -389,13 +344,8 @@ std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {
     return opened;
 }
 
-InputFile::InputFile(InputFile&& other) noexcept
-    : descriptor_(std::exchange(other.descriptor_, -1)) {}
-
-InputFile::~InputFile() {
-    if (descriptor_ >= 0) {
-        ::close(descriptor_);
-    }
+void InputFile::close_descriptor(int descriptor) {
+    ::close(descriptor);
 }
 
 std::optional<std::uint64_t> InputFile::length() {
@@ -427,21 +377,6 @@ bool InputFile::read_whole(std::span<std::byte> buffer) {
         buffer = buffer.subspan(static_cast<std::size_t>(got));
     }
     return true;
-}
-
-void FileBufferRelease::operator()(std::byte* bytes) const {
-    if (is_mapped(size)) {
-        munmap(bytes, round_up_to_huge_page(size));
-        return;
-    }
-    delete[] bytes;
-}
-
-FileBuffer allocate_file_buffer(std::size_t size) {
-    if (is_mapped(size)) {
-        return map_huge_pages(size);
-    }
-    return FileBuffer{new (std::nothrow) std::byte[size], FileBufferRelease{size}};
 }
 
 Pause::Pause()

@@ -268,7 +268,12 @@ TEST(SetupReport, GearCountIsSignedAndCappedAtSix) {
 
 TEST(SetupReport, SuspensionValuesInMillimetres) {
     const Report result = report_of([](HotlapFields& lap) {
-        lap.wheels[3] = {2.0F, 0.0625F, 0, 1e9F, 3e38F, -0.0F, 0};
+        lap.wheels[3] = {.longitudinal_offset = 2.0F,
+                         .motion_range = 0.0625F,
+                         .compound = 0,
+                         .spring_stiffness = 1e9F,
+                         .bump_damping = 3e38F,
+                         .rebound_damping = -0.0F};
         lap.front_anti_roll = std::numeric_limits<float>::quiet_NaN();
     });
     EXPECT_EQ(section(result.text, "--------Front"),
