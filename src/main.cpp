@@ -21,6 +21,8 @@
 
 namespace {
 
+// The messages, word for word.
+// Kept on purpose (docs/development.md, "Rules kept as the simulator has them").
 constexpr std::string_view prompt = "File name: ";
 constexpr std::string_view cannot_open = "File doesn't exist/Unable to open file\n";
 constexpr std::string_view name_out_of_memory = "Not enough memory to open the file\n";
@@ -92,6 +94,8 @@ int exit_status(StdoutSink& out, Outcome outcome) {
                      std::strerror(*failure));
         return 2;
     }
+    // 0 also for a file not opened, or no hotlap.
+    // Kept on purpose (docs/development.md, "Rules kept as the simulator has them").
     return outcome == Outcome::front_rear_undecidable ? 1 : 0;
 }
 
