@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <clocale>
 #include <csignal>
@@ -270,31 +269,24 @@ FileBuffer map_huge_pages(std::size_t size) {
     return FileBuffer{aligned, FileBufferRelease{size}};
 }
 
-// Whether `text` holds `part`, in either case: locale and character set names
-// are written both ways.
-bool holds_ignoring_case(std::string_view text, std::string_view part) {
-    const auto same = [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) ==
-               std::tolower(static_cast<unsigned char>(b));
+// Which bytes 0x80-0x9F the locale's converter reads alone as C1 controls,
+// bit i for the byte 0x80 + i; nothing when it cannot even read a plain
+// letter, as when a static executable finds no converters where this system
+// keeps them.
+std::optional<std::uint32_t> c1_bytes_read_alone() {
+    const auto read_alone = [](unsigned byte, wchar_t& character) {
+        const char alone = static_cast<char>(byte);
+        std::mbstate_t state{};
+        return std::mbrtowc(&character, &alone, 1, &state) == 1;
     };
-    return std::search(text.begin(), text.end(), part.begin(), part.end(), same) != text.end();
-}
-
-// Which bytes 0x80-0x9F the locale's character set reads alone as C1
-// controls, bit i for the byte 0x80 + i: in ASCII and ISO 8859 all of them,
-// in EUC-JP all but the two that start letters, in UTF-8, GBK or KOI8-R none.
-std::uint32_t c1_bytes_of_locale_charset() {
-    const std::string_view codeset = nl_langinfo(CODESET);
-    if (holds_ignoring_case(codeset, "8859") || codeset == "ANSI_X3.4-1968" ||
-        holds_ignoring_case(codeset, "ASCII")) {
-        return Display::c1_terminal.c1_bytes;
+    wchar_t letter = 0;
+    if (!read_alone('a', letter) || letter != L'a') {
+        return std::nullopt;
     }
     std::uint32_t c1_bytes = 0;
     for (unsigned byte = 0x80; byte <= 0x9F; ++byte) {
-        const char alone = static_cast<char>(byte);
         wchar_t character = 0;
-        std::mbstate_t state{};
-        if (std::mbrtowc(&character, &alone, 1, &state) == 1 &&
+        if (read_alone(byte, character) &&
             std::iswcntrl(static_cast<std::wint_t>(character)) != 0) {
             c1_bytes |= 1U << (byte - 0x80);
         }
@@ -307,7 +299,7 @@ std::uint32_t c1_bytes_of_locale_charset() {
 // not installed, as often over ssh. Only the character type is looked at,
 // and the C locale is set again at once: nothing else the tool does depends
 // on the locale.
-Display terminal_display() {
+Display locale_display() {
     const char* name = nullptr;
     for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
         name = std::getenv(variable);
@@ -315,14 +307,14 @@ Display terminal_display() {
             break;
         }
     }
-    if (name != nullptr &&
-        (holds_ignoring_case(name, "UTF-8") || holds_ignoring_case(name, "UTF8"))) {
-        return Display::terminal;
+    if (name != nullptr && names_utf8(name)) {
+        return Display::utf8_terminal;
     }
     std::setlocale(LC_CTYPE, ""); // where that fails, the C locale's ASCII stays
-    const std::uint32_t c1_bytes = c1_bytes_of_locale_charset();
+    const Display display =
+        terminal_display(nl_langinfo(CODESET), MB_CUR_MAX, c1_bytes_read_alone());
     std::setlocale(LC_CTYPE, "C");
-    return c1_bytes == 0 ? Display::terminal : Display{Display::Kind::c1_terminal, c1_bytes};
+    return display;
 }
 
 } // namespace
@@ -339,7 +331,7 @@ Display output_display() {
     if (isatty(STDOUT_FILENO) == 0) {
         return Display::as_is;
     }
-    return terminal_display();
+    return locale_display();
 }
 
 int write_output(std::string_view bytes) {
