@@ -44,8 +44,19 @@ extern "C" void restore_terminal_and_end(int signal_number) {
     if (in_foreground()) {
         tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
     }
-    // The handler was reset on entry: raising again ends the process as usual.
+    // The handler runs with this signal and every other of the pause held, so
+    // that no second copy finds the default action before the restore, and
+    // no `fg` sets single keys again after it. Only this one is let through,
+    // with its default action: it ends the process as usual.
+    struct sigaction default_action {};
+    default_action.sa_handler = SIG_DFL;
+    sigemptyset(&default_action.sa_mask);
+    sigaction(signal_number, &default_action, nullptr);
     std::raise(signal_number);
+    sigset_t this_signal{};
+    sigemptyset(&this_signal);
+    sigaddset(&this_signal, signal_number);
+    sigprocmask(SIG_UNBLOCK, &this_signal, nullptr);
 }
 // GCOVR_EXCL_STOP
 
@@ -121,19 +132,29 @@ bool ends_by_default(int signal_number) {
                                                     signal_number) != ending_signals.end();
 }
 
-// The pause's handler of a signal, or none for a signal left as it is.
+using SignalHandler = void (*)(int);
+
+// The pause's handler of a signal, or SIG_DFL for a signal left as it is.
+SignalHandler pause_handler(int signal_number) {
+    if (signal_number == SIGTSTP) {
+        return restore_terminal_and_stop;
+    }
+    if (signal_number == SIGCONT) {
+        return take_terminal_again;
+    }
+    return ends_by_default(signal_number) ? restore_terminal_and_end : SIG_DFL;
+}
+
+// The pause's action for a signal. Each handler runs with every signal of the
+// pause held, so that none runs inside another.
 struct sigaction pause_action(int signal_number) {
     struct sigaction action {};
+    action.sa_handler = pause_handler(signal_number);
     sigemptyset(&action.sa_mask);
-    if (signal_number == SIGTSTP) {
-        action.sa_handler = restore_terminal_and_stop;
-    } else if (signal_number == SIGCONT) {
-        action.sa_handler = take_terminal_again;
-    } else if (ends_by_default(signal_number)) {
-        action.sa_handler = restore_terminal_and_end;
-        action.sa_flags = static_cast<int>(SA_RESETHAND);
-    } else {
-        action.sa_handler = SIG_DFL;
+    for (int other = 1; other < NSIG; ++other) {
+        if (pause_handler(other) != SIG_DFL) {
+            sigaddset(&action.sa_mask, other);
+        }
     }
     return action;
 }
