@@ -33,14 +33,14 @@ void print_not_a_hotlap(TextSink& out) {
     out.write("File Error/Not A Hotlap!");
 }
 
-Outcome recognise(const hotlap::Reader& file, TextSink& out) {
+Recognition recognise(const hotlap::Reader& file, TextSink& out) {
     const bool accepted = file.size() >= hotlap::layout::complete_length && has_signature(file) &&
                           file.byte(hotlap::layout::format) != hotlap::layout::format_not_hotlap;
     if (!accepted) {
         print_not_a_hotlap(out);
-        return Outcome::not_a_hotlap;
+        return Recognition::rejected;
     }
-    return Outcome::done;
+    return Recognition::accepted;
 }
 
 void print_file_info(const hotlap::Reader& file, TextSink& out) {

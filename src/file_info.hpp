@@ -2,15 +2,17 @@
 #pragma once
 
 #include "hotlap_layout.hpp"
-#include "outcome.hpp"
 #include "text_sink.hpp"
 
-// Accepts a file that carries the signature, is not of the excluded format and
-// is long enough for the whole report (done); otherwise prints the rejection
-// message (not a hotlap).
-[[nodiscard]] Outcome recognise(const hotlap::Reader& file, TextSink& out);
+#include <cstdint>
 
-// The rejection message, for files refused before they are loaded.
+enum class Recognition : std::uint8_t { accepted, rejected };
+
+// Accepts a file that carries the signature, is not of the excluded format and
+// is long enough for the whole report; otherwise prints the rejection message.
+[[nodiscard]] Recognition recognise(const hotlap::Reader& file, TextSink& out);
+
+// The rejection message, also for files refused before they are loaded.
 void print_not_a_hotlap(TextSink& out);
 
 // Version, player, car, track and weather of an accepted file.

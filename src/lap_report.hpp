@@ -1,5 +1,6 @@
-// The report on a loaded file, from recognition to the last line of the setup:
-// the one sequence that the tool, its tests and its fuzzer all run.
+// What every front end prints about a lap, in three steps run in this order:
+// the banner, the size line, and the report on the loaded bytes. Between the
+// steps the front end opens and loads the file, and prints its own failures.
 #pragma once
 
 #include "hotlap_layout.hpp"
@@ -8,14 +9,17 @@
 
 #include <cstdint>
 
-// The tool counts a file's length in a signed 32-bit number: a file of 2 GiB
-// or more is refused as no hotlap file and is never loaded.
-inline constexpr std::uint64_t max_file_length = 0x7fff'ffff;
+void print_banner(TextSink& out);
 
-[[nodiscard]] constexpr bool within_length_limit(std::uint64_t length) {
-    return length <= max_file_length;
-}
+// Whether the file is loaded after its size line.
+enum class SizeVerdict : std::uint8_t { load, refused };
 
-// Recognises the file, then prints its information block and its setup report;
-// each failure prints its own message.
+// Prints "File size: N bytes", with no newline: what follows ends the line.
+// The tool counts a file's length in a signed 32-bit number, so a file of
+// 2 GiB or more is refused as no hotlap file, its message printed, and is
+// never loaded.
+[[nodiscard]] SizeVerdict print_size_line(std::uint64_t length, TextSink& out);
+
+// Recognises the loaded bytes, then prints the information block and the car
+// setup; each failure prints its own message.
 [[nodiscard]] Outcome report_on_lap(const hotlap::Reader& file, TextSink& out);

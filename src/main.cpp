@@ -3,10 +3,8 @@
 // One pass: banner, name, open, size, load, recognise, report, release,
 // pause, exit. Everything goes to standard output; nothing is written to disk.
 
-#include "file_info.hpp"
 #include "hotlap_layout.hpp"
 #include "lap_report.hpp"
-#include "number_text.hpp"
 #include "platform.hpp"
 #include "text_sink.hpp"
 
@@ -22,7 +20,6 @@
 
 namespace {
 
-constexpr std::string_view banner = "ZVK Hotlap QDP File Setting Dumper by Brasko & Telvin\n";
 constexpr std::string_view prompt = "File name: ";
 constexpr std::string_view cannot_open = "File doesn't exist/Unable to open file\n";
 constexpr std::string_view name_out_of_memory = "Not enough memory to open the file\n";
@@ -63,11 +60,7 @@ Outcome load_and_report(std::optional<platform::InputFile> file, StdoutSink& out
         out.write(cannot_open);
         return Outcome::not_loaded;
     }
-    out.write("File size: ");
-    out.write(decimal(*length).view());
-    out.write(" bytes");
-    if (!within_length_limit(*length)) {
-        print_not_a_hotlap(out);
+    if (print_size_line(*length, out) == SizeVerdict::refused) {
         return Outcome::not_a_hotlap;
     }
     out.flush_to_terminal(); // a large file or a slow disk takes a moment
@@ -102,7 +95,7 @@ int exit_status(StdoutSink& out, Outcome outcome) {
 
 int run(int argc, platform::ArgumentChar* argv[]) {
     StdoutSink out{platform::output_display()};
-    out.write(banner);
+    print_banner(out);
     out.flush_to_terminal(); // opening a file can take a moment
     auto file = open_named_file(argc, argv, out);
     const Outcome outcome = file ? load_and_report(std::move(file), out) : Outcome::not_loaded;

@@ -11,7 +11,7 @@ namespace {
 
 // Turns N/m into N/mm and Ns/m into Ns/mm. A single-precision 0.001 is not the
 // double 0.001, and the last digit shown depends on which one multiplies.
-constexpr float per_millimetre = 0.001F;
+constexpr float metres_per_millimetre = 0.001F;
 
 constexpr std::array<std::string_view, 9> compound_names{
     "RACE R1",     "RACE R2", "RACE R3", "RACE R4", "ROAD SUPER",
@@ -25,7 +25,7 @@ struct SuspensionLine {
     std::string_view label;
     hotlap::RealField field;
     Decimals decimals;
-    bool per_millimetre;
+    bool per_metre; // a rate per metre in the file, shown per millimetre
     std::string_view unit;
 };
 
@@ -49,7 +49,7 @@ constexpr AxleSection front_section{"\n--------Front Suspension--------\n",
                                     hotlap::layout::front_anti_roll, "Front Tire Type: "};
 
 double in_millimetres(float value) {
-    return static_cast<double>(value) * static_cast<double>(per_millimetre);
+    return static_cast<double>(value) * static_cast<double>(metres_per_millimetre);
 }
 
 std::string_view compound_name(std::uint8_t code) {
@@ -61,7 +61,7 @@ void print_axle(const AxleSection& section, const hotlap::Reader& file, const ho
     out.write(section.heading);
     for (const auto& line : suspension_lines) {
         const float value = block.real(line.field);
-        const double shown = line.per_millimetre ? in_millimetres(value) : value;
+        const double shown = line.per_metre ? in_millimetres(value) : value;
         out.write(line.label);
         out.write(fixed_point(shown, line.decimals).view());
         out.write(line.unit);
@@ -128,7 +128,7 @@ BrakeFigures brake_figures(float front_torque, float rear_torque) {
     return {truncate_to_int32(mean), truncate_to_int32(static_cast<double>(share) * 100.0)};
 }
 
-Outcome print_setup_report(const hotlap::Reader& file, TextSink& out) {
+Outcome print_setup(const hotlap::Reader& file, TextSink& out) {
     const auto axles = select_axles(file);
     if (!axles) {
         out.write("Error: can't figure out what tires are front/rear :-)\n");

@@ -32,6 +32,6 @@ struct BrakeFigures {
 // That rounding is why 700 Nm front and 300 Nm rear show 69%, not 70%.
 [[nodiscard]] BrakeFigures brake_figures(float front_torque, float rear_torque);
 
-// Prints the report of an accepted file (done), or only the error message
+// Prints the car setup of an accepted file (done), or only the error message
 // when the axles cannot be told apart.
-[[nodiscard]] Outcome print_setup_report(const hotlap::Reader& file, TextSink& out);
+[[nodiscard]] Outcome print_setup(const hotlap::Reader& file, TextSink& out);

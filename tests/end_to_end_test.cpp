@@ -14,49 +14,9 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <array>
-#include <chrono>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
-#endif
-
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::string_literals;
-
-std::string write_error(const std::string& reason) {
-    return "zvk-setup-dumper: cannot write to standard output: " + reason + "\n";
-}
-
-#ifndef _WIN32
-// Whether the process is in open(2) within five seconds; the first field of
-// /proc/PID/syscall is the number of the call it waits in.
-bool waits_in_open(pid_t process) {
-    long call = -1;
-    for (int tries = 0; tries < 500 && call != SYS_openat && call != SYS_open; ++tries) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        std::ifstream("/proc/" + std::to_string(process) + "/syscall") >> call;
-    }
-    return call == SYS_openat || call == SYS_open;
-}
-
-// What a named pipe's writer sends in one write, read within five seconds.
-std::string read_pipe(const char* name) {
-    const int pipe = open(name, O_RDONLY | O_NONBLOCK);
-    pollfd ready{pipe, POLLIN, 0};
-    std::array<char, 64> text{};
-    const ssize_t got = poll(&ready, 1, 5000) == 1 ? read(pipe, text.data(), text.size()) : 0;
-    close(pipe);
-    return {text.data(), static_cast<std::size_t>(std::max<ssize_t>(got, 0))};
-}
-#endif
 
 TEST_F(EndToEnd, CommandLineAndPrompt) {
     ASSERT_TRUE(write_bytes("my", build_hotlap(sample_hotlap())));
@@ -111,54 +71,7 @@ TEST_F(EndToEnd, EachWayARunEnds) {
          1},
         {"control characters in a name", {"crafted.qdp"}, "", crafted_run},
     };
-#ifdef _WIN32
-    // Devices are never opened: their opening alone may connect to them.
-    for (const char* device : {"NUL", R"(\\?\NUL)", R"(\\.\pipe\lap)"}) {
-        runs.push_back({device, {device}, "", cannot_open});
-    }
-#else
-    // Only regular files are opened, found through links.
-    for (const char* device : {"/dev/null", "/dev/zero"}) {
-        runs.push_back({device, {device}, "", cannot_open});
-    }
-    fs::create_symlink("sample.qdp", "link.qdp");
-    runs.push_back({"a link to a lap", {"link.qdp"}, "", sample_run});
-    runs.push_back({.what = "/dev/stdin from a lap",
-                    .args = {"/dev/stdin"},
-                    .out = sample_run,
-                    .input_from = "sample.qdp"});
-    runs.push_back({.what = "standard output closed",
-                    .args = {"sample.qdp"},
-                    .input = "",
-                    .status = 2,
-                    .err = write_error("Bad file descriptor"),
-                    .output_to = "&-"});
-    ASSERT_EQ(mkfifo("pipe.qdp", 0600), 0);
-    runs.push_back({.what = "a named pipe with no writer",
-                    .args = {"pipe.qdp"},
-                    .input = "",
-                    .out = cannot_open,
-                    .setup = "timeout 10"});
-    // Files of /proc say they are empty, and a seek to the end finds no end.
-    runs.push_back({"a file of /proc, whose end is not its length",
-                    {"/proc/self/status"},
-                    "",
-                    "File size: 0 bytesFile Error/Not A Hotlap!"});
-#endif
     expect_runs(runs);
-#ifndef _WIN32
-    // A writer already waiting on a named pipe is neither released nor killed.
-    const pid_t writer = fork();
-    if (writer == 0) {
-        const int pipe = open("pipe.qdp", O_WRONLY);
-        _exit(pipe >= 0 && write(pipe, "lap\n", 4) == 4 ? 0 : 1);
-    }
-    ASSERT_TRUE(waits_in_open(writer));
-    expect_runs({{"a named pipe with a writer", {"pipe.qdp"}, "", cannot_open}});
-    EXPECT_TRUE(waits_in_open(writer));
-    EXPECT_EQ(read_pipe("pipe.qdp"), "lap\n");
-    waitpid(writer, nullptr, 0);
-#endif
 }
 
 TEST_F(EndToEnd, AFullDisk) {

@@ -1,10 +1,10 @@
 // What only POSIX systems have. The pause on a real (pseudo-)terminal: the
 // test types and reads on the master side, as a person at the keyboard
 // would, and keeps the slave side open to look at the terminal's settings.
-// Runs under limits on the address space, and on a file of sysfs.
+// And the runs of devices, named pipes, files of /proc and sysfs, standard
+// output closed, and limits on the address space.
 #include "byte_files.hpp"
 #include "hotlap_builder.hpp"
-#include "text_sink.hpp"
 #include "tool_runner.hpp"
 
 #include <algorithm>
@@ -22,7 +22,8 @@
 #include <string>
 #include <string_view>
 #include <sys/resource.h>
-#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -483,6 +484,70 @@ TEST_F(Terminal, ASetWhoseC1ControlsAreSomeBytesOnly) {
     std::remove("euc.qdp");
 }
 
+// Whether the process is in open(2) within five seconds; the first field of
+// /proc/PID/syscall is the number of the call it waits in.
+bool waits_in_open(pid_t process) {
+    long call = -1;
+    for (int tries = 0; tries < 500 && call != SYS_openat && call != SYS_open; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::ifstream("/proc/" + std::to_string(process) + "/syscall") >> call;
+    }
+    return call == SYS_openat || call == SYS_open;
+}
+
+// What a named pipe's writer sends in one write, read within five seconds.
+std::string read_pipe(const char* name) {
+    const int pipe = open(name, O_RDONLY | O_NONBLOCK);
+    pollfd ready{pipe, POLLIN, 0};
+    std::array<char, 64> text{};
+    const ssize_t got = poll(&ready, 1, 5000) == 1 ? read(pipe, text.data(), text.size()) : 0;
+    close(pipe);
+    return {text.data(), static_cast<std::size_t>(std::max<ssize_t>(got, 0))};
+}
+
+TEST_F(EndToEnd, OnlyRegularFilesAreOpened) {
+    // Found through links; devices, pipes and standard input's own file too.
+    std::vector<ExpectedRun> runs;
+    for (const char* device : {"/dev/null", "/dev/zero"}) {
+        runs.push_back({device, {device}, "", cannot_open});
+    }
+    fs::create_symlink("sample.qdp", "link.qdp");
+    runs.push_back({"a link to a lap", {"link.qdp"}, "", sample_run});
+    runs.push_back({.what = "/dev/stdin from a lap",
+                    .args = {"/dev/stdin"},
+                    .out = sample_run,
+                    .input_from = "sample.qdp"});
+    runs.push_back({.what = "standard output closed",
+                    .args = {"sample.qdp"},
+                    .input = "",
+                    .status = 2,
+                    .err = write_error("Bad file descriptor"),
+                    .output_to = "&-"});
+    ASSERT_EQ(mkfifo("pipe.qdp", 0600), 0);
+    runs.push_back({.what = "a named pipe with no writer",
+                    .args = {"pipe.qdp"},
+                    .input = "",
+                    .out = cannot_open,
+                    .setup = "timeout 10"});
+    // Files of /proc say they are empty, and a seek to the end finds no end.
+    runs.push_back({"a file of /proc, whose end is not its length",
+                    {"/proc/self/status"},
+                    "",
+                    "File size: 0 bytesFile Error/Not A Hotlap!"});
+    expect_runs(runs);
+    // A writer already waiting on a named pipe is neither released nor killed.
+    const pid_t writer = fork();
+    if (writer == 0) {
+        const int pipe = open("pipe.qdp", O_WRONLY);
+        _exit(pipe >= 0 && write(pipe, "lap\n", 4) == 4 ? 0 : 1);
+    }
+    ASSERT_TRUE(waits_in_open(writer));
+    expect_runs({{"a named pipe with a writer", {"pipe.qdp"}, "", cannot_open}});
+    EXPECT_TRUE(waits_in_open(writer));
+    EXPECT_EQ(read_pipe("pipe.qdp"), "lap\n");
+    waitpid(writer, nullptr, 0);
+}
+
 // Limits on the address space must hold the tool alone.
 #ifdef ZVK_SANITIZED
 constexpr bool sanitized = true;
@@ -523,59 +588,6 @@ TEST_F(EndToEnd, AFileThatDeliversLessThanItsLength) {
                   {attribute.string()},
                   "",
                   "File size: 4096 bytes\nUnable to read the whole file\n"}});
-}
-
-// Whether a forked child, which checks standard output in a process of its
-// own so that the runner's is left alone, ends with status 0.
-bool succeeds(pid_t child) {
-    int status = 0;
-    return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-TEST(StdoutSink, EveryByteArrivesThroughPartialWrites) {
-    // A non-blocking socket with a small buffer takes part of a write and
-    // answers with the count; its reader here drains it slower than the
-    // writer fills it.
-    std::array<int, 2> ends{};
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends.data()), 0);
-    const int small = 4096;
-    ASSERT_EQ(setsockopt(ends[1], SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
-    std::string text;
-    for (int i = 0; text.size() < 200'000; ++i) {
-        text += std::to_string(i) + '\n';
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        fcntl(ends[1], F_SETFL, O_NONBLOCK);
-        dup2(ends[1], STDOUT_FILENO);
-        StdoutSink out{Display::as_is};
-        out.write(text);
-        _exit(out.close() ? 1 : 0);
-    }
-    close(ends[1]);
-    std::string arrived;
-    std::array<char, 1024> chunk{};
-    for (ssize_t got = 0; (got = read(ends[0], chunk.data(), chunk.size())) > 0;) {
-        arrived.append(chunk.data(), static_cast<std::size_t>(got));
-        std::this_thread::sleep_for(200us);
-    }
-    close(ends[0]);
-    EXPECT_TRUE(succeeds(child));
-    EXPECT_EQ(arrived.size(), text.size());
-    EXPECT_TRUE(arrived == text); // not printed: 200 kB
-}
-
-TEST(StdoutSink, AFailedCloseIsAFailedWrite) {
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
-        StdoutSink out{Display::as_is};
-        out.write("report");
-        out.flush();
-        close(STDOUT_FILENO); // behind the C library's back: only closing can fail now
-        _exit(out.close() == EBADF ? 0 : 1);
-    }
-    EXPECT_TRUE(succeeds(child));
 }
 
 } // namespace

@@ -205,8 +205,14 @@ TEST(Recognise, NeedsSignatureFormatAndLength) {
         }
     }
     // The size count is a signed 32-bit number: 2 GiB and more are refused unread.
-    EXPECT_TRUE(within_length_limit(0x7fff'ffff));
-    EXPECT_FALSE(within_length_limit(0x8000'0000));
+    for (const auto& [length, line, verdict] :
+         {std::tuple{0x7fff'ffffULL, "File size: 2147483647 bytes", SizeVerdict::load},
+          {0x8000'0000ULL, "File size: 2147483648 bytesFile Error/Not A Hotlap!",
+           SizeVerdict::refused}}) {
+        StringSink out;
+        EXPECT_EQ(print_size_line(length, out), verdict) << length;
+        EXPECT_EQ(out.text(), line) << length;
+    }
 }
 
 TEST(FileInfo, PrintsEveryByteOfEachFieldInRowOrder) {

@@ -12,6 +12,10 @@
 inline const std::string banner = "ZVK Hotlap QDP File Setting Dumper by Brasko & Telvin\n";
 inline const std::string cannot_open = "File doesn't exist/Unable to open file\n";
 
+inline std::string write_error(const std::string& reason) {
+    return "zvk-setup-dumper: cannot write to standard output: " + reason + "\n";
+}
+
 // A device that takes no byte: every write fails as on a full disk. Under
 // Wine, Z: is the Linux root.
 #ifdef _WIN32

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,15 @@ TEST_F(EndToEnd, APartlyQuotedProgramPathInABatchFile) {
                   .input = "",
                   .out = "File size: 4096 bytes" + sample_report,
                   .program = "laps.bat"}});
+}
+
+TEST_F(EndToEnd, DevicesAreNeverOpened) {
+    // Their opening alone may connect to them.
+    std::vector<ExpectedRun> runs;
+    for (const char* device : {"NUL", R"(\\?\NUL)", R"(\\.\pipe\lap)"}) {
+        runs.push_back({device, {device}, "", cannot_open});
+    }
+    expect_runs(runs);
 }
 
 TEST(ExtendedForm, OnlyForLongNamesNotYetInIt) {

@@ -10,7 +10,7 @@ cmake_minimum_required(VERSION 3.25)
 #         [-D LINTIAN=lintian [-D HARDENED=ON]] -P check_packages.cmake
 separate_arguments(EMULATOR UNIX_COMMAND "${EMULATOR}")
 set(OUT ${BUILD}/package-check)
-get_filename_component(SAMPLE ${CMAKE_CURRENT_LIST_DIR}/../examples/sample.qdp ABSOLUTE)
+get_filename_component(SAMPLE ${CMAKE_CURRENT_LIST_DIR}/../../examples/sample.qdp ABSOLUTE)
 file(REMOVE_RECURSE ${OUT})
 execute_process(COMMAND ${CPACK} --config ${BUILD}/CPackConfig.cmake -B ${OUT}
                 OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
@@ -34,7 +34,7 @@ endfunction()
 if(EMULATOR)
   dump(${TOOL} ${OUT}/expected.txt)
 else()
-  configure_file(${CMAKE_CURRENT_LIST_DIR}/../examples/sample.txt ${OUT}/expected.txt COPYONLY)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/../../examples/sample.txt ${OUT}/expected.txt COPYONLY)
 endif()
 
 file(GLOB packages ${OUT}/*.deb ${OUT}/*.tar.gz ${OUT}/*.zip)
