@@ -17,6 +17,7 @@
 #include <langinfo.h>
 #include <new>
 #include <poll.h>
+#include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -338,6 +339,50 @@ Display locale_display() {
     return display;
 }
 
+// A hotlap file is a regular file. Anything else is left unopened, for
+// opening is itself the effect of some: a named pipe releases a writer
+// waiting on it, a watchdog arms, a tape rewinds when closed, a serial line
+// raises its modem lines.
+
+// Opens `name` again after a look found a regular file there. O_NONBLOCK
+// keeps the open from waiting should a pipe have been put in its place
+// meanwhile; that pipe's writer is still released, and the caller finds
+// that the file is not the one looked at.
+int open_after_look(const char* name) {
+    return ::open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}
+
+#ifdef __linux__
+// The name is resolved once, into a descriptor that opens nothing (O_PATH).
+// The file is looked at through it, then opened for reading through
+// /proc/self/fd, which reopens that very file: a pipe put in its place
+// meanwhile is never opened. Without /proc, the name is opened again.
+int open_regular_file(const char* name, struct stat& looked_at) {
+    const int path = ::open(name, O_PATH | O_CLOEXEC);
+    if (path < 0) {
+        return -1;
+    }
+    int descriptor = -1;
+    if (fstat(path, &looked_at) == 0 && S_ISREG(looked_at.st_mode)) {
+        const std::string through = "/proc/self/fd/" + std::to_string(path);
+        descriptor = ::open(through.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+        if (descriptor < 0 && errno == ENOENT) {
+            descriptor = open_after_look(name); // GCOVR_EXCL_LINE: /proc is mounted here
+        }
+    }
+    ::close(path);
+    return descriptor;
+}
+#else
+// Elsewhere the name is looked at, then opened again.
+int open_regular_file(const char* name, struct stat& looked_at) {
+    if (stat(name, &looked_at) != 0 || !S_ISREG(looked_at.st_mode)) {
+        return -1;
+    }
+    return open_after_look(name);
+}
+#endif
+
 } // namespace
 
 std::optional<std::filesystem::path> read_file_name() {
@@ -374,22 +419,13 @@ int close_output() {
 }
 
 std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {
-    // A hotlap file is a regular file. Anything else is left unopened, for
-    // opening is itself the effect of some: a named pipe releases a writer
-    // waiting on it, a watchdog arms, a tape rewinds when closed, a serial
-    // line raises its modem lines.
     struct stat looked_at {};
-    if (stat(name.c_str(), &looked_at) != 0 || !S_ISREG(looked_at.st_mode)) {
-        return std::nullopt;
-    }
-    // O_NONBLOCK keeps the open from waiting should a pipe be put in the
-    // file's place after the look. That pipe's writer is still released: a
-    // race nobody meets by accident. The file is then not the one looked at.
-    const int descriptor = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int descriptor = open_regular_file(name.c_str(), looked_at);
     if (descriptor < 0) {
         return std::nullopt;
     }
     InputFile opened{descriptor};
+    // Where the name was opened again, it must still be the file looked at.
     struct stat status {};
     if (fstat(descriptor, &status) != 0 || status.st_dev != looked_at.st_dev ||
         status.st_ino != looked_at.st_ino) {

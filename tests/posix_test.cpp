@@ -615,6 +615,35 @@ TEST_F(EndToEnd, OnlyRegularFilesAreOpened) {
     waitpid(writer, nullptr, 0);
 }
 
+TEST_F(EndToEnd, ALinkPointedAtAPipeBetweenTheLookAndTheOpen) {
+    // strace holds the tool after each look at a file (newfstatat) while the
+    // link is pointed at a named pipe whose writer waits: on Linux the file
+    // looked at is the file read, and the pipe is never opened.
+    if (std::getenv("ZVK_TOOL_WRAPPER") != nullptr ||
+        std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "strace cannot trace the tool here (Debian: strace)";
+    }
+    fs::create_symlink("sample.qdp", "link.qdp");
+    ASSERT_EQ(mkfifo("pipe.qdp", 0600), 0);
+    const pid_t writer = fork();
+    if (writer == 0) {
+        const int pipe = open("pipe.qdp", O_WRONLY);
+        _exit(pipe >= 0 && write(pipe, "lap\n", 4) == 4 ? 0 : 1);
+    }
+    ASSERT_TRUE(waits_in_open(writer));
+    expect_runs(
+        {{.what = "the link swapped once the tool has its name",
+          .args = {"link.qdp"},
+          .input = "",
+          .out = sample_run,
+          .setup = "(until grep -q link.qdp trace.txt 2>/dev/null; do sleep 0.01; done;"
+                   " ln -sfn pipe.qdp link.qdp) & strace -o trace.txt -e trace=openat,newfstatat"
+                   " -e inject=newfstatat:delay_exit=200000"}});
+    EXPECT_TRUE(waits_in_open(writer));
+    EXPECT_EQ(read_pipe("pipe.qdp"), "lap\n");
+    waitpid(writer, nullptr, 0);
+}
+
 // Limits on the address space must hold the tool alone.
 #ifdef ZVK_SANITIZED
 constexpr bool sanitized = true;
