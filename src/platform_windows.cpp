@@ -131,7 +131,7 @@ std::optional<std::wstring> extended_form(std::wstring_view resolved) {
 // A console shows bytes 0x80-0x9F as letters of its code page.
 Display output_display() {
     DWORD mode = 0;
-    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0 ? Display::terminal
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0 ? Display::windows_console
                                                                        : Display::as_is;
 }
 

@@ -9,7 +9,7 @@ function(zvk_add_hardening_test kind target reader)
   add_test(NAME hardening.${kind}
     COMMAND ${CMAKE_COMMAND} -D KIND=${kind} -D READER=${reader} -D EXE=$<TARGET_FILE:${target}>
             "-D LINK=${ZVK_STATIC_LINK_OPTION}" "-D GLIBC=${zvk_libc_is_glibc}"
-            -D COMPILER=${CMAKE_CXX_COMPILER_ID}
+            -D COMPILER=${CMAKE_CXX_COMPILER_ID} "-D PIE_START_CODE=${ZVK_STATIC_PIE_START_CODE}"
             -P ${CMAKE_CURRENT_LIST_DIR}/check_hardening.cmake)
   set_tests_properties(hardening.${kind} PROPERTIES TIMEOUT 30 SKIP_REGULAR_EXPRESSION "SKIPPED: ")
 endfunction()
