@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
-#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -161,7 +160,7 @@ std::optional<std::wstring> extended_form(std::wstring_view resolved) {
 // A console shows bytes 0x80-0x9F as letters of its code page.
 Display output_display() {
     DWORD mode = 0;
-    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0 ? Display::terminal
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0 ? Display::windows_console
                                                                        : Display::as_is;
 }
 
@@ -202,13 +201,8 @@ std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {
     return opened;
 }
 
-InputFile::InputFile(InputFile&& other) noexcept
-    : descriptor_(std::exchange(other.descriptor_, -1)) {}
-
-InputFile::~InputFile() {
-    if (descriptor_ >= 0) {
-        _close(descriptor_);
-    }
+void InputFile::close_descriptor(int descriptor) {
+    _close(descriptor);
 }
 
 std::optional<std::uint64_t> InputFile::length() {
@@ -233,14 +227,6 @@ bool InputFile::read_whole(std::span<std::byte> buffer) {
         buffer = buffer.subspan(static_cast<std::size_t>(got));
     }
     return true;
-}
-
-void FileBufferRelease::operator()(std::byte* bytes) const {
-    delete[] bytes;
-}
-
-FileBuffer allocate_file_buffer(std::size_t size) {
-    return FileBuffer{new (std::nothrow) std::byte[size], FileBufferRelease{size}};
 }
 
 // The command interpreter's PAUSE prints its own prompt and waits for a key.
