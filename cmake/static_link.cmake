@@ -17,6 +17,16 @@ if(WIN32)
   return()
 endif()
 
+# Whether the C library has static-PIE start code: there the protections
+# test takes a static executable that is not position-independent for a
+# fault, not for a system that cannot do better.
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=rcrt1.o
+                OUTPUT_VARIABLE zvk_pie_start_code OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+set(ZVK_STATIC_PIE_START_CODE OFF)
+if(IS_ABSOLUTE "${zvk_pie_start_code}" AND EXISTS "${zvk_pie_start_code}")
+  set(ZVK_STATIC_PIE_START_CODE ON)
+endif()
+
 # Static-PIE where the C library has its start code (rcrt1.o), else plain
 # -static; either only where the C and C++ libraries come as static archives,
 # which Fedora, RHEL and openSUSE ship in packages of their own. Each is

@@ -16,19 +16,45 @@ bool is_c1(unsigned char c) {
     return c >= 0x80 && c <= 0x9F;
 }
 
+bool is_continuation(std::string_view text, std::size_t i) {
+    return i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+}
+
+// Whether the byte 0x80-0x9F at `i` is the tail of a UTF-8 letter (not the
+// C1 pair C2 80-9F): its lead is two or three bytes back, before the
+// continuation bytes, and no longer than the sequence it starts.
+bool ends_utf8_letter(std::string_view text, std::size_t i) {
+    for (std::size_t back = 1; back <= 3 && back <= i; ++back) {
+        const auto lead = static_cast<unsigned char>(text[i - back]);
+        if ((lead & 0xC0) == 0x80) {
+            continue;
+        }
+        const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+        bool whole = length > back && lead != 0xC2;
+        for (std::size_t k = 1; whole && k < length; ++k) {
+            whole = is_continuation(text, i - back + k);
+        }
+        return whole;
+    }
+    return false;
+}
+
 // Whether a terminal shown `text` receives no control character but the
 // padding NUL and the tool's own TAB and LF: no other C0 control, no DEL, in
-// UTF-8 no C1 control (C2 80-9F), in a set with C1 controls of one byte none
-// of those.
+// UTF-8 no C1 control (C2 80-9F) and no byte 80-9F outside a letter, in a set
+// with C1 controls of one byte none of those.
 bool is_safe_on(Display display, std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         const bool c0 = c < 0x20 && c != '\0' && c != '\t' && c != '\n';
-        const bool utf8_c1 = display.kind == Display::Kind::terminal && c == 0xC2 &&
+        const bool utf8_c1 = display.kind == Display::Kind::windows_console && c == 0xC2 &&
                              i + 1 < text.size() && is_c1(static_cast<unsigned char>(text[i + 1]));
+        const bool stray =
+            display.kind == Display::Kind::utf8_terminal && is_c1(c) && !ends_utf8_letter(text, i);
         const bool byte_c1 = display.kind == Display::Kind::c1_terminal && is_c1(c) &&
                              ((display.c1_bytes >> (c - 0x80)) & 1U) != 0;
-        if (c0 || c == 0x7F || utf8_c1 || byte_c1) {
+        const bool letter_c1 = display.kind == Display::Kind::single_byte_letters && is_c1(c);
+        if (c0 || c == 0x7F || utf8_c1 || stray || byte_c1 || letter_c1) {
             return false;
         }
     }
@@ -44,7 +70,8 @@ constexpr Display euc_terminal{Display::Kind::c1_terminal, 0xFFFF'FFFFU & ~(3U <
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const hotlap::Reader file{std::as_bytes(std::span{data, size})};
     for (const Display display :
-         {Display::as_is, Display::terminal, Display::c1_terminal, euc_terminal}) {
+         {Display::as_is, Display::controls_only, Display::windows_console, Display::utf8_terminal,
+          Display::c1_terminal, euc_terminal, Display::single_byte_letters}) {
         StringSink out{display};
         const Outcome outcome = report_on_lap(file, out);
         if (!ends_soundly(outcome, out.text()) ||

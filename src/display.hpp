@@ -4,20 +4,39 @@
 // shown instead; which bytes are controls depends on its character set.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 struct Display {
+    // Every kind but as_is shows C0 controls and DEL in caret notation (ESC
+    // as ^[); they differ in the bytes 0x80-0x9F.
     enum class Kind : std::uint8_t {
         // A file or a pipe: every byte goes out as it is.
         as_is,
-        // A terminal whose bytes 0x80-0x9F are letters or parts of them: UTF-8,
-        // a Windows code page, GBK, Shift_JIS. C0 and DEL are shown in caret
-        // notation (ESC as ^[), a C1 control written in UTF-8 as <U+009B>.
-        terminal,
+        // A web page, which decodes the bytes itself: 0x80-0xFF go out as
+        // they are.
+        controls_only,
+        // A Windows console, whose bytes 0x80-0x9F are letters of the ANSI
+        // code page (€ Š š): only a C1 control written in UTF-8 (C2 9B) is
+        // shown, as <U+009B>.
+        windows_console,
+        // A UTF-8 terminal: the C1 controls written in UTF-8, and every byte
+        // 0x80-0x9F that is not part of a valid UTF-8 sequence, which a
+        // terminal that fell back to 8 bits would obey, are shown as
+        // <U+0080>...<U+009F>; letters stay whole.
+        utf8_terminal,
         // A terminal whose character set has C1 controls of one byte: in ASCII
-        // and ISO 8859 every byte 0x80-0x9F, in EUC-JP all but the two that
-        // start letters. Those are shown as <U+0080>...<U+009F> as well.
+        // and ISO 8859 every byte 0x80-0x9F, in a multi-byte set such as
+        // EUC-JP those its converter reads alone as controls. Those are shown
+        // as <U+0080>...<U+009F>.
         c1_terminal,
+        // A terminal with one byte per character whose bytes 0x80-0x9F are
+        // letters (KOI8-R, CP1251): an 8-bit terminal takes them as C1
+        // controls all the same, so every one is shown, as its value <9D>,
+        // which no letter of the set looks like.
+        single_byte_letters,
         // Text to be decoded later by a code page the reader picks, as on a web
         // page: C0 and DEL in caret notation, every byte 0x80-0xFF as it is,
         // since which of them are controls depends on that code page.
@@ -29,14 +48,31 @@ struct Display {
     std::uint32_t c1_bytes = 0;
 
     static const Display as_is;
-    static const Display terminal;
+    static const Display controls_only;
+    static const Display windows_console;
+    static const Display utf8_terminal;
     static const Display c1_terminal; // every byte 0x80-0x9F a control
+    static const Display single_byte_letters;
     static const Display controls_only;
 
     friend constexpr bool operator==(const Display&, const Display&) = default;
 };
 
 inline constexpr Display Display::as_is{Kind::as_is};
-inline constexpr Display Display::terminal{Kind::terminal};
+inline constexpr Display Display::controls_only{Kind::controls_only};
+inline constexpr Display Display::windows_console{Kind::windows_console};
+inline constexpr Display Display::utf8_terminal{Kind::utf8_terminal};
 inline constexpr Display Display::c1_terminal{Kind::c1_terminal, 0xFFFF'FFFF};
+inline constexpr Display Display::single_byte_letters{Kind::single_byte_letters};
+
+// Whether a locale or character set name says UTF-8, in either case, with or
+// without the hyphen.
+[[nodiscard]] bool names_utf8(std::string_view name);
+
+// How a terminal in a locale shows a field, from the locale's character set:
+// its name (nl_langinfo(CODESET)), the most bytes one of its characters takes
+// (MB_CUR_MAX), and which bytes 0x80-0x9F its converter reads alone as
+// controls, bit i for 0x80 + i, or nothing when the converter does not work.
+[[nodiscard]] Display terminal_display(std::string_view charset, std::size_t max_char_bytes,
+                                       std::optional<std::uint32_t> c1_bytes_read);
 inline constexpr Display Display::controls_only{Kind::controls_only};

@@ -29,6 +29,7 @@ bool has_signature(const hotlap::Reader& file) {
 
 } // namespace
 
+// Kept on purpose (docs/development.md, "Rules kept as the simulator has them").
 void print_not_a_hotlap(TextSink& out) {
     out.write("File Error/Not A Hotlap!");
 }

@@ -1,6 +1,6 @@
 // What differs between systems: the arguments' characters, reading a typed
-// name, opening and sizing the file, the file buffer, and the pause at the end
-// of a run. One source file per system implements it.
+// name, opening and sizing the file, standard output, and the pause at the
+// end of a run. One source file per system implements it.
 #pragma once
 
 #include "display.hpp"
@@ -8,10 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <utility>
 
 namespace platform {
 
@@ -35,9 +35,13 @@ class InputFile {
 public:
     [[nodiscard]] static std::optional<InputFile> open(const std::filesystem::path& name);
 
-    InputFile(InputFile&& other) noexcept;
+    InputFile(InputFile&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
     InputFile& operator=(InputFile&&) = delete;
-    ~InputFile();
+    ~InputFile() {
+        if (descriptor_ >= 0) {
+            close_descriptor(descriptor_);
+        }
+    }
 
     // The file's length in bytes, read as the position of its end.
     [[nodiscard]] std::optional<std::uint64_t> length();
@@ -46,6 +50,8 @@ public:
 
 private:
     explicit InputFile(int descriptor) : descriptor_(descriptor) {}
+    // The system's close of a C runtime descriptor.
+    static void close_descriptor(int descriptor);
 
     int descriptor_;
 };
@@ -57,20 +63,6 @@ private:
 // Closes standard output: the error number of a failure that a file system
 // reports only then, else 0.
 [[nodiscard]] int close_output();
-
-// Releases a file buffer the way it was obtained, which each system tells
-// from the size it was asked for.
-struct FileBufferRelease {
-    std::size_t size;
-    void operator()(std::byte* bytes) const;
-};
-using FileBuffer = std::unique_ptr<std::byte[], FileBufferRelease>;
-
-// Memory for `size` bytes of file contents, which the tool does not fill
-// before the read overwrites it. Large buffers ask for huge pages where the
-// system has them, which saves most of the page faults of filling them. Null
-// when memory runs out.
-[[nodiscard]] FileBuffer allocate_file_buffer(std::size_t size);
 
 // The wait for a key at the end of a run, so that a console window opened for
 // the run stays readable. Where the tool waits itself, it prints a prompt

@@ -1,11 +1,10 @@
-// POSIX systems: names are bytes, files open without blocking, large buffers
-// come from huge pages, and the pause waits on the terminal itself.
+// POSIX systems: names are bytes, files open without blocking, and the pause
+// waits on the terminal itself.
 #include "platform.hpp"
 #include "read_word.hpp"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <clocale>
 #include <csignal>
@@ -16,9 +15,8 @@
 #include <cwctype>
 #include <fcntl.h>
 #include <langinfo.h>
-#include <new>
 #include <poll.h>
-#include <sys/mman.h>
+#include <string>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -45,8 +43,19 @@ extern "C" void restore_terminal_and_end(int signal_number) {
     if (in_foreground()) {
         tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
     }
-    // The handler was reset on entry: raising again ends the process as usual.
+    // The handler runs with this signal and every other of the pause held, so
+    // that no second copy finds the default action before the restore, and
+    // no `fg` sets single keys again after it. Only this one is let through,
+    // with its default action: it ends the process as usual.
+    struct sigaction default_action {};
+    default_action.sa_handler = SIG_DFL;
+    sigemptyset(&default_action.sa_mask);
+    sigaction(signal_number, &default_action, nullptr);
     std::raise(signal_number);
+    sigset_t this_signal{};
+    sigemptyset(&this_signal);
+    sigaddset(&this_signal, signal_number);
+    sigprocmask(SIG_UNBLOCK, &this_signal, nullptr);
 }
 // GCOVR_EXCL_STOP
 
@@ -122,19 +131,29 @@ bool ends_by_default(int signal_number) {
                                                     signal_number) != ending_signals.end();
 }
 
-// The pause's handler of a signal, or none for a signal left as it is.
+using SignalHandler = void (*)(int);
+
+// The pause's handler of a signal, or SIG_DFL for a signal left as it is.
+SignalHandler pause_handler(int signal_number) {
+    if (signal_number == SIGTSTP) {
+        return restore_terminal_and_stop;
+    }
+    if (signal_number == SIGCONT) {
+        return take_terminal_again;
+    }
+    return ends_by_default(signal_number) ? restore_terminal_and_end : SIG_DFL;
+}
+
+// The pause's action for a signal. Each handler runs with every signal of the
+// pause held, so that none runs inside another.
 struct sigaction pause_action(int signal_number) {
     struct sigaction action {};
+    action.sa_handler = pause_handler(signal_number);
     sigemptyset(&action.sa_mask);
-    if (signal_number == SIGTSTP) {
-        action.sa_handler = restore_terminal_and_stop;
-    } else if (signal_number == SIGCONT) {
-        action.sa_handler = take_terminal_again;
-    } else if (ends_by_default(signal_number)) {
-        action.sa_handler = restore_terminal_and_end;
-        action.sa_flags = static_cast<int>(SA_RESETHAND);
-    } else {
-        action.sa_handler = SIG_DFL;
+    for (int other = 1; other < NSIG; ++other) {
+        if (pause_handler(other) != SIG_DFL) {
+            sigaddset(&action.sa_mask, other);
+        }
     }
     return action;
 }
@@ -227,74 +246,24 @@ void wait_for_key() {
     }
 }
 
-constexpr std::size_t huge_page = std::size_t{2} << 20;
-
-std::size_t round_up_to_huge_page(std::size_t size) {
-    return (size + huge_page - 1) / huge_page * huge_page;
-}
-
-// Large buffers are mapped, small ones come from the heap.
-bool is_mapped(std::size_t size) {
-    return size >= huge_page;
-}
-
-#ifdef MADV_HUGEPAGE
-// Only advice: without transparent huge pages the buffer works as well.
-void advise_huge_pages(std::byte* start, std::size_t length) {
-    madvise(start, length, MADV_HUGEPAGE);
-}
-#else
-void advise_huge_pages(std::byte* /*start*/, std::size_t /*length*/) {}
-#endif
-
-// Maps whole huge pages, aligned to their size so that the kernel can back
-// them with huge pages, and asks it to. The kernel hands them out zero-filled.
-FileBuffer map_huge_pages(std::size_t size) {
-    const std::size_t length = round_up_to_huge_page(size);
-    void* const mapped = mmap(nullptr, length + huge_page, PROT_READ | PROT_WRITE,
-                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) {
-        return FileBuffer{nullptr, FileBufferRelease{size}};
-    }
-    // Trim the mapping to an aligned run of `length` bytes.
-    auto* const first = static_cast<std::byte*>(mapped);
-    const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(first) % huge_page;
-    const std::size_t head = misalignment == 0 ? 0 : huge_page - misalignment;
-    std::byte* const aligned = first + head;
-    if (head != 0) {
-        // Linux 6.7 and later align such mappings themselves.
-        munmap(first, head); // GCOVR_EXCL_LINE: not reached on an aligning kernel
-    }
-    munmap(aligned + length, huge_page - head);
-    advise_huge_pages(aligned, length);
-    return FileBuffer{aligned, FileBufferRelease{size}};
-}
-
-// Whether `text` holds `part`, in either case: locale and character set names
-// are written both ways.
-bool holds_ignoring_case(std::string_view text, std::string_view part) {
-    const auto same = [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) ==
-               std::tolower(static_cast<unsigned char>(b));
+// Which bytes 0x80-0x9F the locale's converter reads alone as C1 controls,
+// bit i for the byte 0x80 + i; nothing when it cannot even read a plain
+// letter, as when a static executable finds no converters where this system
+// keeps them.
+std::optional<std::uint32_t> c1_bytes_read_alone() {
+    const auto read_alone = [](unsigned byte, wchar_t& character) {
+        const char alone = static_cast<char>(byte);
+        std::mbstate_t state{};
+        return std::mbrtowc(&character, &alone, 1, &state) == 1;
     };
-    return std::search(text.begin(), text.end(), part.begin(), part.end(), same) != text.end();
-}
-
-// Which bytes 0x80-0x9F the locale's character set reads alone as C1
-// controls, bit i for the byte 0x80 + i: in ASCII and ISO 8859 all of them,
-// in EUC-JP all but the two that start letters, in UTF-8, GBK or KOI8-R none.
-std::uint32_t c1_bytes_of_locale_charset() {
-    const std::string_view codeset = nl_langinfo(CODESET);
-    if (holds_ignoring_case(codeset, "8859") || codeset == "ANSI_X3.4-1968" ||
-        holds_ignoring_case(codeset, "ASCII")) {
-        return Display::c1_terminal.c1_bytes;
+    wchar_t letter = 0;
+    if (!read_alone('a', letter) || letter != L'a') {
+        return std::nullopt;
     }
     std::uint32_t c1_bytes = 0;
     for (unsigned byte = 0x80; byte <= 0x9F; ++byte) {
-        const char alone = static_cast<char>(byte);
         wchar_t character = 0;
-        std::mbstate_t state{};
-        if (std::mbrtowc(&character, &alone, 1, &state) == 1 &&
+        if (read_alone(byte, character) &&
             std::iswcntrl(static_cast<std::wint_t>(character)) != 0) {
             c1_bytes |= 1U << (byte - 0x80);
         }
@@ -307,7 +276,7 @@ std::uint32_t c1_bytes_of_locale_charset() {
 // not installed, as often over ssh. Only the character type is looked at,
 // and the C locale is set again at once: nothing else the tool does depends
 // on the locale.
-Display terminal_display() {
+Display locale_display() {
     const char* name = nullptr;
     for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
         name = std::getenv(variable);
@@ -315,15 +284,59 @@ Display terminal_display() {
             break;
         }
     }
-    if (name != nullptr &&
-        (holds_ignoring_case(name, "UTF-8") || holds_ignoring_case(name, "UTF8"))) {
-        return Display::terminal;
+    if (name != nullptr && names_utf8(name)) {
+        return Display::utf8_terminal;
     }
     std::setlocale(LC_CTYPE, ""); // where that fails, the C locale's ASCII stays
-    const std::uint32_t c1_bytes = c1_bytes_of_locale_charset();
+    const Display display =
+        terminal_display(nl_langinfo(CODESET), MB_CUR_MAX, c1_bytes_read_alone());
     std::setlocale(LC_CTYPE, "C");
-    return c1_bytes == 0 ? Display::terminal : Display{Display::Kind::c1_terminal, c1_bytes};
+    return display;
 }
+
+// A hotlap file is a regular file. Anything else is left unopened, for
+// opening is itself the effect of some: a named pipe releases a writer
+// waiting on it, a watchdog arms, a tape rewinds when closed, a serial line
+// raises its modem lines.
+
+// Opens `name` again after a look found a regular file there. O_NONBLOCK
+// keeps the open from waiting should a pipe have been put in its place
+// meanwhile; that pipe's writer is still released, and the caller finds
+// that the file is not the one looked at.
+int open_after_look(const char* name) {
+    return ::open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}
+
+#ifdef __linux__
+// The name is resolved once, into a descriptor that opens nothing (O_PATH).
+// The file is looked at through it, then opened for reading through
+// /proc/self/fd, which reopens that very file: a pipe put in its place
+// meanwhile is never opened. Without /proc, the name is opened again.
+int open_regular_file(const char* name, struct stat& looked_at) {
+    const int path = ::open(name, O_PATH | O_CLOEXEC);
+    if (path < 0) {
+        return -1;
+    }
+    int descriptor = -1;
+    if (fstat(path, &looked_at) == 0 && S_ISREG(looked_at.st_mode)) {
+        const std::string through = "/proc/self/fd/" + std::to_string(path);
+        descriptor = ::open(through.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+        if (descriptor < 0 && errno == ENOENT) {
+            descriptor = open_after_look(name); // GCOVR_EXCL_LINE: /proc is mounted here
+        }
+    }
+    ::close(path);
+    return descriptor;
+}
+#else
+// Elsewhere the name is looked at, then opened again.
+int open_regular_file(const char* name, struct stat& looked_at) {
+    if (stat(name, &looked_at) != 0 || !S_ISREG(looked_at.st_mode)) {
+        return -1;
+    }
+    return open_after_look(name);
+}
+#endif
 
 } // namespace
 
@@ -339,7 +352,7 @@ Display output_display() {
     if (isatty(STDOUT_FILENO) == 0) {
         return Display::as_is;
     }
-    return terminal_display();
+    return locale_display();
 }
 
 int write_output(std::string_view bytes) {
@@ -361,22 +374,13 @@ int close_output() {
 }
 
 std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {
-    // A hotlap file is a regular file. Anything else is left unopened, for
-    // opening is itself the effect of some: a named pipe releases a writer
-    // waiting on it, a watchdog arms, a tape rewinds when closed, a serial
-    // line raises its modem lines.
     struct stat looked_at {};
-    if (stat(name.c_str(), &looked_at) != 0 || !S_ISREG(looked_at.st_mode)) {
-        return std::nullopt;
-    }
-    // O_NONBLOCK keeps the open from waiting should a pipe be put in the
-    // file's place after the look. That pipe's writer is still released: a
-    // race nobody meets by accident. The file is then not the one looked at.
-    const int descriptor = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int descriptor = open_regular_file(name.c_str(), looked_at);
     if (descriptor < 0) {
         return std::nullopt;
     }
     InputFile opened{descriptor};
+    // Where the name was opened again, it must still be the file looked at.
     struct stat status {};
     if (fstat(descriptor, &status) != 0 || status.st_dev != looked_at.st_dev ||
         status.st_ino != looked_at.st_ino) {
@@ -389,13 +393,8 @@ std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {
     return opened;
 }
 
-InputFile::InputFile(InputFile&& other) noexcept
-    : descriptor_(std::exchange(other.descriptor_, -1)) {}
-
-InputFile::~InputFile() {
-    if (descriptor_ >= 0) {
-        ::close(descriptor_);
-    }
+void InputFile::close_descriptor(int descriptor) {
+    ::close(descriptor);
 }
 
 std::optional<std::uint64_t> InputFile::length() {
@@ -427,21 +426,6 @@ bool InputFile::read_whole(std::span<std::byte> buffer) {
         buffer = buffer.subspan(static_cast<std::size_t>(got));
     }
     return true;
-}
-
-void FileBufferRelease::operator()(std::byte* bytes) const {
-    if (is_mapped(size)) {
-        munmap(bytes, round_up_to_huge_page(size));
-        return;
-    }
-    delete[] bytes;
-}
-
-FileBuffer allocate_file_buffer(std::size_t size) {
-    if (is_mapped(size)) {
-        return map_huge_pages(size);
-    }
-    return FileBuffer{new (std::nothrow) std::byte[size], FileBufferRelease{size}};
 }
 
 Pause::Pause()

@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
-#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -64,6 +63,14 @@ std::optional<std::wstring> read_piped_word() {
 constexpr std::wstring_view extended_prefix = LR"(\\?\)";
 constexpr std::wstring_view device_prefix = LR"(\\.\)";
 constexpr std::wstring_view unc_prefix = LR"(\\)";
+// The system's own namespace, which a name in this form reaches unchanged:
+// `\??\pipe\x`, `\??\GLOBALROOT\Device\Null`, any device.
+constexpr std::wstring_view nt_prefix = LR"(\??\)";
+
+bool equal_ignoring_case(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
 
 // The name as the system resolves it: absolute, with backslashes, and without
 // `.`, `..`, doubled separators or trailing dots. Empty when it cannot.
@@ -78,34 +85,55 @@ std::wstring full_path(const std::wstring& name) {
     return full;
 }
 
-// Whether an extended name (after `\\?\`) names a file on a drive or a share:
-// `C:\...` or `UNC\...`. Others reach devices and pipes, such as `NUL` or
-// `pipe\x`.
-bool names_drive_or_share(std::wstring_view name) {
-    const bool drive = name.size() >= 3 && name[1] == L':' && name[2] == L'\\';
-    return drive || (name.size() >= 4 &&
-                     CompareStringOrdinal(name.data(), 4, L"UNC\\", 4, TRUE) == CSTR_EQUAL);
+// Whether a network name, `server\share\...`, names a file on a share rather
+// than a named pipe of that machine: the shares `pipe` and `IPC$` hold its
+// pipes, and opening one connects to its server.
+bool names_file_share(std::wstring_view server_and_share) {
+    const auto share_start = server_and_share.find(L'\\');
+    if (share_start == std::wstring_view::npos) {
+        return true; // no share: a name that does not open
+    }
+    std::wstring_view share = server_and_share.substr(share_start + 1);
+    share = share.substr(0, share.find(L'\\'));
+    return !equal_ignoring_case(share, L"pipe") && !equal_ignoring_case(share, L"IPC$");
 }
 
-// The name to open, resolved first so that a relative name, forward slashes
-// or `..` parts take the extended form too. Nothing for a name of a device or
-// a pipe (`NUL`, `COM1`, `\\.\pipe\x`, `\\?\NUL`), whose opening alone can
-// connect to it.
+// Whether a resolved name names a file on a drive or a share: `C:\...`,
+// `\\server\share\...` or their extended forms `\\?\C:\...` and
+// `\\?\UNC\server\share\...`. Others reach devices and pipes, such as `NUL`,
+// `\\.\pipe\x` or `\\server\pipe\x`.
+bool names_file(std::wstring_view resolved) {
+    if (resolved.starts_with(extended_prefix)) {
+        const std::wstring_view name = resolved.substr(extended_prefix.size());
+        constexpr std::wstring_view unc = L"UNC\\";
+        if (name.size() >= unc.size() && equal_ignoring_case(name.substr(0, unc.size()), unc)) {
+            return names_file_share(name.substr(unc.size()));
+        }
+        return name.size() >= 3 && name[1] == L':' && name[2] == L'\\';
+    }
+    if (resolved.starts_with(device_prefix)) {
+        return false;
+    }
+    return !resolved.starts_with(unc_prefix) ||
+           names_file_share(resolved.substr(unc_prefix.size()));
+}
+
+} // namespace
+
+// Resolved first, so that a relative name, forward slashes or `..` parts
+// take the extended form too. A name in the system's own namespace is
+// refused as given: it opens unresolved, whatever the resolved form says.
 std::optional<std::wstring> openable_name(const std::filesystem::path& name) {
     const std::wstring& native = name.native();
-    if (native.starts_with(extended_prefix)) {
-        return names_drive_or_share(std::wstring_view{native}.substr(extended_prefix.size()))
-                   ? std::optional{native}
-                   : std::nullopt;
+    if (native.starts_with(nt_prefix)) {
+        return std::nullopt;
     }
-    const std::wstring resolved = full_path(native);
-    if (resolved.starts_with(device_prefix)) {
+    const std::wstring resolved = native.starts_with(extended_prefix) ? native : full_path(native);
+    if (!names_file(resolved)) {
         return std::nullopt;
     }
     return extended_form(resolved).value_or(native);
 }
-
-} // namespace
 
 std::optional<std::filesystem::path> read_file_name() {
     HANDLE const input = GetStdHandle(STD_INPUT_HANDLE);
@@ -132,7 +160,7 @@ std::optional<std::wstring> extended_form(std::wstring_view resolved) {
 // A console shows bytes 0x80-0x9F as letters of its code page.
 Display output_display() {
     DWORD mode = 0;
-    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0 ? Display::terminal
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0 ? Display::windows_console
                                                                        : Display::as_is;
 }
 
@@ -173,13 +201,8 @@ std::optional<InputFile> InputFile::open(const std::filesystem::path& name) {
     return opened;
 }
 
-InputFile::InputFile(InputFile&& other) noexcept
-    : descriptor_(std::exchange(other.descriptor_, -1)) {}
-
-InputFile::~InputFile() {
-    if (descriptor_ >= 0) {
-        _close(descriptor_);
-    }
+void InputFile::close_descriptor(int descriptor) {
+    _close(descriptor);
 }
 
 std::optional<std::uint64_t> InputFile::length() {
@@ -204,14 +227,6 @@ bool InputFile::read_whole(std::span<std::byte> buffer) {
         buffer = buffer.subspan(static_cast<std::size_t>(got));
     }
     return true;
-}
-
-void FileBufferRelease::operator()(std::byte* bytes) const {
-    delete[] bytes;
-}
-
-FileBuffer allocate_file_buffer(std::size_t size) {
-    return FileBuffer{new (std::nothrow) std::byte[size], FileBufferRelease{size}};
 }
 
 // The command interpreter's PAUSE prints its own prompt and waits for a key.

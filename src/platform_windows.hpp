@@ -1,6 +1,7 @@
-// Windows only: the form in which a long name opens.
+// Windows only: which names open, and the form in which a long name opens.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,5 +13,10 @@ namespace platform {
 // `\\?\C:\...`, or `\\?\UNC\server\share\...` for a network share. Nothing
 // when the name opens as it is: shorter, or already in `\\?\` or `\\.\` form.
 [[nodiscard]] std::optional<std::wstring> extended_form(std::wstring_view resolved);
+
+// The name to open for `name`, or nothing for a name of a device or a named
+// pipe, whose opening alone can connect to it: `NUL`, `\\.\pipe\x`,
+// `\??\pipe\x`, `\\server\pipe\x`, `\\?\UNC\server\IPC$\x`.
+[[nodiscard]] std::optional<std::wstring> openable_name(const std::filesystem::path& name);
 
 } // namespace platform

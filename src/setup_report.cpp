@@ -110,6 +110,7 @@ std::optional<Axles> select_axles(const hotlap::Reader& file) {
         const float offset = file.record(hotlap::layout::wheel_blocks, block)
                                  .real(hotlap::wheel::longitudinal_offset);
         // Not-a-number compares false and so goes to the rear; -0 equals 0.
+        // Kept on purpose (docs/development.md, "Rules kept as the simulator has them").
         (offset >= 0.0F ? front : rear) = block;
     }
     if (!front || !rear) {
@@ -124,6 +125,7 @@ BrakeFigures brake_figures(float front_torque, float rear_torque) {
     // The sum of two singles is exact in double unless one torque dwarfs the
     // other, so the share stays below 2^26 in magnitude (or is infinite or not
     // a number) and narrowing it to single precision is always defined.
+    // Kept on purpose (docs/development.md, "Rules kept as the simulator has them").
     const auto share = static_cast<float>(front / (mean * 2.0));
     return {truncate_to_int32(mean), truncate_to_int32(static_cast<double>(share) * 100.0)};
 }
@@ -131,6 +133,7 @@ BrakeFigures brake_figures(float front_torque, float rear_torque) {
 Outcome print_setup(const hotlap::Reader& file, TextSink& out) {
     const auto axles = select_axles(file);
     if (!axles) {
+        // Kept on purpose (docs/development.md, "Rules kept as the simulator has them").
         out.write("Error: can't figure out what tires are front/rear :-)\n");
         return Outcome::front_rear_undecidable;
     }

@@ -2,7 +2,8 @@
 
 #include "platform.hpp"
 
-#include <array>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -14,6 +15,97 @@ bool is_c1(unsigned char c) {
     return c >= 0x80 && c <= 0x9F;
 }
 
+unsigned char byte_at(std::string_view text, std::size_t i) {
+    return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+}
+
+// The length of the valid UTF-8 sequence at the start of `text`, 0 when there
+// is none. The second byte's range rules out overlong forms, surrogates and
+// code points past U+10FFFF.
+std::size_t utf8_length(std::string_view text) {
+    const unsigned char lead = byte_at(text, 0);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead < 0x80) {
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (byte_at(text, 1) < low || byte_at(text, 1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte_at(text, i) < 0x80 || byte_at(text, i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+constexpr std::string_view hex = "0123456789ABCDEF";
+
+// A C1 control by its code point: <U+009B>.
+std::string as_code_point(unsigned char c1) {
+    return {'<', 'U', '+', '0', '0', hex[c1 >> 4], hex[c1 & 0xF], '>'};
+}
+
+// A byte by its value: <9B>, for a set where it is a letter.
+std::string as_byte(unsigned char c) {
+    return {'<', hex[c >> 4], hex[c & 0xF], '>'};
+}
+
+// How the display shows the bytes at the start of `text`, and how many of them
+// that is; nothing when the first byte goes out as it is.
+std::pair<std::string, std::size_t> shown_form(const Display& display, std::string_view text) {
+    const unsigned char c = byte_at(text, 0);
+    if (is_shown_control(c)) {
+        return {std::string{'^', static_cast<char>(c ^ 0x40)}, 1}; // ESC 1B -> ^[
+    }
+    // In UTF-8 a C1 control is 0xC2 and its code; elsewhere 0xC2 is a letter.
+    const bool utf8_c1 = c == 0xC2 && is_c1(byte_at(text, 1));
+    switch (display.kind) {
+    case Display::Kind::windows_console:
+        return utf8_c1 ? std::pair{as_code_point(byte_at(text, 1)), std::size_t{2}}
+                       : std::pair{std::string{}, std::size_t{1}};
+    case Display::Kind::utf8_terminal: {
+        const std::size_t length = utf8_length(text);
+        if (utf8_c1) {
+            return {as_code_point(byte_at(text, 1)), 2};
+        }
+        if (length == 0 && is_c1(c)) {
+            return {as_code_point(c), 1};
+        }
+        return {std::string{}, length == 0 ? 1 : length}; // a letter stays whole
+    }
+    case Display::Kind::c1_terminal:
+        if (is_c1(c) && ((display.c1_bytes >> (c - 0x80)) & 1U) != 0) {
+            return {as_code_point(c), 1};
+        }
+        break;
+    case Display::Kind::single_byte_letters:
+        if (is_c1(c)) {
+            return {as_byte(c), 1};
+        }
+        break;
+    case Display::Kind::as_is:
+    case Display::Kind::controls_only:
+        break;
+    }
+    return {std::string{}, 1};
+}
+
 } // namespace
 
 void TextSink::write_field(std::span<const std::byte> bytes) {
@@ -23,29 +115,14 @@ void TextSink::write_field(std::span<const std::byte> bytes) {
         return;
     }
     std::size_t unwritten = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        // In UTF-8 a C1 control is 0xC2 and its code; in an 8-bit set, its code
-        // alone, and 0xC2 is a letter.
-        const bool utf8_c1 = display_.kind == Display::Kind::terminal && c == 0xC2 &&
-                             i + 1 < text.size() && is_c1(static_cast<unsigned char>(text[i + 1]));
-        const bool byte_c1 = display_.kind == Display::Kind::c1_terminal && is_c1(c) &&
-                             ((display_.c1_bytes >> (c - 0x80)) & 1U) != 0;
-        if (!utf8_c1 && !byte_c1 && !is_shown_control(c)) {
-            continue;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto [shown, length] = shown_form(display_, text.substr(i));
+        if (!shown.empty()) {
+            write(text.substr(unwritten, i - unwritten));
+            write(shown);
+            unwritten = i + length;
         }
-        write(text.substr(unwritten, i - unwritten));
-        if (utf8_c1 || byte_c1) {
-            constexpr std::string_view hex = "0123456789ABCDEF";
-            const auto code = utf8_c1 ? static_cast<unsigned char>(text[++i]) : c;
-            const std::array<char, 8> shown{
-                '<', 'U', '+', '0', '0', hex[code >> 4], hex[code & 0xF], '>'};
-            write({shown.data(), shown.size()});
-        } else {
-            const std::array<char, 2> caret{'^', static_cast<char>(c ^ 0x40)}; // ESC 1B -> ^[
-            write({caret.data(), caret.size()});
-        }
-        unwritten = i + 1;
+        i += length;
     }
     write(text.substr(unwritten));
 }

@@ -103,7 +103,7 @@ TEST_F(EndToEnd, LongNamesAndHugeFiles) {
     // size limit keeps the tool from loading and reporting on it.
     fs::copy_file("sample.qdp", "huge.qdp");
     fs::resize_file("huge.qdp", 3ULL << 30);
-    // Large enough to be loaded into huge pages, and not a whole number of them.
+    // Far longer than a lap, and not a whole number of pages: loaded whole all the same.
     fs::copy_file("sample.qdp", "grown.qdp");
     fs::resize_file("grown.qdp", (3ULL << 20) + 5);
 

@@ -63,33 +63,71 @@ TEST(ReadWord, TakesAtMost32KiBAndThenReadsNoMore) {
 }
 
 TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
-    // A field; as a terminal whose bytes 80-9F are letters (UTF-8, a Windows
-    // code page) shows it; as one in ASCII or ISO 8859 shows it, where each of
-    // those bytes is a C1 control and 0xC2 a letter. A file gets it unchanged.
-    const std::array<std::string, 3> cases[] = {
-        {"\x1b[2J", "^[[2J", "^[[2J"},
-        {"\a", "^G", "^G"},
-        {"a\tb", "a^Ib", "a^Ib"},
-        {"\r\n", "^M^J", "^M^J"},
-        {"\x7f", "^?", "^?"},
-        {"\x1fZ\x01", "^_Z^A", "^_Z^A"},
-        {"A\0B"s, "A\0B"s, "A\0B"s},
-        {"\x9b", "\x9b", "<U+009B>"},
-        {"\x80\x9f\xa0", "\x80\x9f\xa0", "<U+0080><U+009F>\xa0"},
-        {"\xc2\x9b", "<U+009B>", "\xc2<U+009B>"},
-        {"\xc2\x80x\xc2\x9f", "<U+0080>x<U+009F>", "\xc2<U+0080>x\xc2<U+009F>"},
-        {"\xc2\xa9", "\xc2\xa9", "\xc2\xa9"},
-        {"\xc2", "\xc2", "\xc2"},
-        {"Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek", "Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek",
-         "Pawe\xc5<U+0082> \xc5<U+009A>wi\xc4<U+0085>tek"},
+    // A field, and how each display shows it: a Windows console, whose bytes
+    // 80-9F are letters; a UTF-8 terminal; one in ASCII or ISO 8859, where
+    // each of those bytes is a C1 control and 0xC2 a letter; one in KOI8-R,
+    // where they are letters that an 8-bit terminal obeys all the same; one
+    // in GB18030, where none of them is a control alone; and a web page. A
+    // file gets every field unchanged.
+    struct Shown {
+        std::string field, console, utf8, iso_8859, koi8, gb18030, web_page;
     };
-    for (const auto& [field, shown, shown_in_8_bits] : cases) {
-        for (const auto& [display, expected] : {std::pair{Display::terminal, shown},
-                                                {Display::c1_terminal, shown_in_8_bits},
-                                                {Display::as_is, field}}) {
+    const auto everywhere = [](std::string field, std::string shown) {
+        return Shown{field, shown, shown, shown, shown, shown, shown};
+    };
+    const Shown cases[] = {
+        everywhere("\x1b[2J", "^[[2J"),
+        everywhere("\a", "^G"),
+        everywhere("a\tb", "a^Ib"),
+        everywhere("\r\n", "^M^J"),
+        everywhere("\x7f", "^?"),
+        everywhere("\x1fZ\x01", "^_Z^A"),
+        everywhere("A\0B"s, "A\0B"s),
+        everywhere("\xc2\xa9", "\xc2\xa9"),
+        everywhere("\xc2", "\xc2"),
+        {"\x9b", "\x9b", "<U+009B>", "<U+009B>", "<9B>", "\x9b", "\x9b"},
+        {"\x80\x9f\xa0", "\x80\x9f\xa0", "<U+0080><U+009F>\xa0", "<U+0080><U+009F>\xa0",
+         "<80><9F>\xa0", "\x80\x9f\xa0", "\x80\x9f\xa0"},
+        {"\xc2\x9b", "<U+009B>", "<U+009B>", "\xc2<U+009B>", "\xc2<9B>", "\xc2\x9b", "\xc2\x9b"},
+        {"\xc2\x80x\xc2\x9f", "<U+0080>x<U+009F>", "<U+0080>x<U+009F>", "\xc2<U+0080>x\xc2<U+009F>",
+         "\xc2<80>x\xc2<9F>", "\xc2\x80x\xc2\x9f", "\xc2\x80x\xc2\x9f"},
+        {"Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek", "Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek",
+         "Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek", "Pawe\xc5<U+0082> \xc5<U+009A>wi\xc4<U+0085>tek",
+         "Pawe\xc5<82> \xc5<9A>wi\xc4<85>tek", "Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek",
+         "Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek"},
+        // UTF-8 letters of three and four bytes with tails 80-9F (U+201D, U+1F600).
+        {"\xe2\x80\x9d\xf0\x9f\x98\x80", "\xe2\x80\x9d\xf0\x9f\x98\x80",
+         "\xe2\x80\x9d\xf0\x9f\x98\x80", "\xe2<U+0080><U+009D>\xf0<U+009F><U+0098><U+0080>",
+         "\xe2<80><9D>\xf0<9F><98><80>", "\xe2\x80\x9d\xf0\x9f\x98\x80",
+         "\xe2\x80\x9d\xf0\x9f\x98\x80"},
+        // Not UTF-8: a lead without its tail, overlong, a surrogate, past U+10FFFF.
+        {"\xc5x\x9a\xc1\x9b\xe0\x9b\x80\xed\xa0\x80\xf4\x90\x80\x80",
+         "\xc5x\x9a\xc1\x9b\xe0\x9b\x80\xed\xa0\x80\xf4\x90\x80\x80",
+         "\xc5x<U+009A>\xc1<U+009B>\xe0<U+009B><U+0080>"
+         "\xed\xa0<U+0080>\xf4<U+0090><U+0080><U+0080>",
+         "\xc5x<U+009A>\xc1<U+009B>\xe0<U+009B><U+0080>"
+         "\xed\xa0<U+0080>\xf4<U+0090><U+0080><U+0080>",
+         "\xc5x<9A>\xc1<9B>\xe0<9B><80>\xed\xa0<80>\xf4<90><80><80>",
+         "\xc5x\x9a\xc1\x9b\xe0\x9b\x80\xed\xa0\x80\xf4\x90\x80\x80",
+         "\xc5x\x9a\xc1\x9b\xe0\x9b\x80\xed\xa0\x80\xf4\x90\x80\x80"},
+        // 李聙骡 in GB18030 (C0 EE, C2 80, C2 E2): six letters in CP1251 too.
+        {"\xc0\xee\xc2\x80\xc2\xe2", "\xc0\xee<U+0080>\xc2\xe2", "\xc0\xee<U+0080>\xc2\xe2",
+         "\xc0\xee\xc2<U+0080>\xc2\xe2", "\xc0\xee\xc2<80>\xc2\xe2", "\xc0\xee\xc2\x80\xc2\xe2",
+         "\xc0\xee\xc2\x80\xc2\xe2"},
+    };
+    const Display gb18030{Display::Kind::c1_terminal, 0};
+    for (const Shown& c : cases) {
+        for (const auto& [display, expected] : {std::pair{Display::windows_console, c.console},
+                                                {Display::utf8_terminal, c.utf8},
+                                                {Display::c1_terminal, c.iso_8859},
+                                                {Display::single_byte_letters, c.koi8},
+                                                {gb18030, c.gb18030},
+                                                {Display::controls_only, c.web_page},
+                                                {Display::as_is, c.field}}) {
             StringSink out{display};
-            out.write_field(std::as_bytes(std::span{field}));
-            EXPECT_EQ(out.text(), expected) << ::testing::PrintToString(field);
+            out.write_field(std::as_bytes(std::span{c.field}));
+            EXPECT_EQ(out.text(), expected)
+                << ::testing::PrintToString(c.field) << " kind " << static_cast<int>(display.kind);
         }
     }
     // A set whose C1 controls are some bytes only, as EUC-JP, where 0x8E
@@ -103,6 +141,28 @@ TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
     const std::string page_field = "\x1b\x9b\xc2\x9b\x7f\xff\0"s;
     page.write_field(std::as_bytes(std::span{page_field}));
     EXPECT_EQ(page.text(), "^[\x9b\xc2\x9b^?\xff\0"s);
+}
+
+TEST(TextSink, TheDisplayFollowsTheLocalesCharacterSet) {
+    // The set's name, MB_CUR_MAX, which bytes 80-9F its converter reads alone
+    // as controls (nothing: it does not work), and the display.
+    constexpr std::uint32_t all = 0xFFFF'FFFF;
+    constexpr std::uint32_t euc_jp = all & ~(3U << 14);
+    const std::tuple<const char*, std::size_t, std::optional<std::uint32_t>, Display> cases[] = {
+        {"UTF-8", 6, 0, Display::utf8_terminal},
+        {"utf8", 6, 0, Display::utf8_terminal},
+        {"ANSI_X3.4-1968", 1, all, Display::c1_terminal},
+        {"ASCII", 1, std::nullopt, Display::c1_terminal},
+        {"ISO-8859-1", 1, all, Display::c1_terminal},
+        {"KOI8-R", 1, 0, Display::single_byte_letters},
+        {"CP1251", 1, 1U << 0x18, Display::single_byte_letters}, // 0x98 is no letter there
+        {"GB18030", 4, 0, {Display::Kind::c1_terminal, 0}},
+        {"EUC-JP", 3, euc_jp, {Display::Kind::c1_terminal, euc_jp}},
+        {"EUC-JP", 3, std::nullopt, Display::c1_terminal}, // no converter: every byte shown
+    };
+    for (const auto& [charset, max_char_bytes, c1_bytes_read, expected] : cases) {
+        EXPECT_EQ(terminal_display(charset, max_char_bytes, c1_bytes_read), expected) << charset;
+    }
 }
 
 TEST(StdoutSink, PassesLongOutputThroughUnchanged) {
@@ -273,7 +333,12 @@ TEST(SetupReport, GearCountIsSignedAndCappedAtSix) {
 
 TEST(SetupReport, SuspensionValuesInMillimetres) {
     const Report result = report_of([](HotlapFields& lap) {
-        lap.wheels[3] = {2.0F, 0.0625F, 0, 1e9F, 3e38F, -0.0F, 0};
+        lap.wheels[3] = {.longitudinal_offset = 2.0F,
+                         .motion_range = 0.0625F,
+                         .compound = 0,
+                         .spring_stiffness = 1e9F,
+                         .bump_damping = 3e38F,
+                         .rebound_damping = -0.0F};
         lap.front_anti_roll = std::numeric_limits<float>::quiet_NaN();
     });
     EXPECT_EQ(section(result.text, "--------Front"),

@@ -94,8 +94,20 @@ HotlapFields sample_hotlap() {
     lap.final_drive = 4.125F;
     lap.gear_count = 5;
     lap.gear_ratios = {3.214F, 2.105F, 1.562F, 1.238F, 1.0F, 0.0F};
-    const WheelFields rear{-1.3F, 0.0625F, 1, 95000.0F, 4200.0F, 7800.0F, 1150.0F};
-    const WheelFields front{1.45F, 0.055F, 0, 120000.0F, 3600.0F, 6900.0F, 1600.0F};
+    const WheelFields rear{.longitudinal_offset = -1.3F,
+                           .motion_range = 0.0625F,
+                           .compound = 1,
+                           .spring_stiffness = 95000.0F,
+                           .bump_damping = 4200.0F,
+                           .rebound_damping = 7800.0F,
+                           .brake_torque = 1150.0F};
+    const WheelFields front{.longitudinal_offset = 1.45F,
+                            .motion_range = 0.055F,
+                            .compound = 0,
+                            .spring_stiffness = 120000.0F,
+                            .bump_damping = 3600.0F,
+                            .rebound_damping = 6900.0F,
+                            .brake_torque = 1600.0F};
     lap.wheels = {rear, rear, front, front};
     lap.length = 4096;
     return lap;
@@ -106,8 +118,18 @@ HotlapFields plain_hotlap() {
     lap.gear_count = 2;
     lap.gear_ratios = {2.5F, 1.5F, 0.0F, 0.0F, 0.0F, 0.0F};
     lap.final_drive = 3.5F;
-    const WheelFields rear{-1.0F, 0.1F, 2, 80000.0F, 3000.0F, 6000.0F, 300.0F};
-    const WheelFields front{1.0F, 0.1F, 4, 90000.0F, 3000.0F, 6000.0F, 700.0F};
+    const WheelFields rear{.longitudinal_offset = -1.0F,
+                           .motion_range = 0.1F,
+                           .compound = 2,
+                           .spring_stiffness = 80000.0F,
+                           .bump_damping = 3000.0F,
+                           .rebound_damping = 6000.0F,
+                           .brake_torque = 300.0F};
+    WheelFields front = rear;
+    front.longitudinal_offset = 1.0F;
+    front.compound = 4;
+    front.spring_stiffness = 90000.0F;
+    front.brake_torque = 700.0F;
     lap.wheels = {rear, front, rear, front};
     return lap;
 }

@@ -1,11 +1,13 @@
 cmake_minimum_required(VERSION 3.25)
 # Fails unless EXE shows in its headers the protections of its KIND:
-#   cmake -D KIND=static -D LINK=-static-pie|-static|"" -D READER=readelf -D EXE=... -P check_hardening.cmake
+#   cmake -D KIND=static -D LINK=-static-pie|-static|"" -D PIE_START_CODE=ON|OFF -D READER=readelf
+#         -D EXE=... -P check_hardening.cmake
 #   cmake -D KIND=dynamic -D GLIBC=ON|OFF -D COMPILER=GNU|Clang|... -D READER=readelf -D EXE=... -P ...
 #   cmake -D KIND=windows -D READER=x86_64-w64-mingw32-objdump -D EXE=... -P ...
 # LINK is the option the static executable was linked with. A plain -static
-# one is not position-independent: what only static-PIE has is skipped, and
-# the test says so. The static executable links the stack protector and the
+# one is not position-independent: where the C library has no static-PIE
+# start code (PIE_START_CODE off), what only static-PIE has is skipped, and
+# the test says so; where it has, such an executable fails. The static executable links the stack protector and the
 # fortified functions from the C library whatever the flags, so only the
 # dynamic one tells whether the tool's own code calls them. The fortified
 # functions are glibc's, and in C++ only GCC calls those the tool needs (the
@@ -20,7 +22,7 @@ if(KIND STREQUAL "static")
     return()
   endif()
   set(STATIC_PIE OFF)
-  if(LINK STREQUAL "-static-pie")
+  if(LINK STREQUAL "-static-pie" OR PIE_START_CODE)
     set(STATIC_PIE ON)
   endif()
 endif()
@@ -70,6 +72,9 @@ foreach(row IN LISTS table)
     string(APPEND faults "\n  expected ${sign} ${what} (${pattern})")
   endif()
 endforeach()
+if(faults AND KIND STREQUAL "static" AND NOT LINK STREQUAL "-static-pie" AND PIE_START_CODE)
+  string(APPEND faults "\n  linked with ${LINK}, though the C library has static-PIE start code")
+endif()
 if(faults)
   message(FATAL_ERROR "${EXE} (${KIND}):${faults}\n${headers}")
 endif()

@@ -1,10 +1,15 @@
 # Included by check_packages.cmake for the Windows installer, ${installer}: run
 # under Wine in a prefix of its own, as on a machine where another program
 # opens .qdp files. A silent installation into a folder with a blank in its
-# name must give the .zip's files, a Start-menu entry, an uninstall entry and
-# the "Show car setup" verb, whose command prints what the build's tool
-# prints; a silent uninstallation must take all of it away again. The
-# type's own program stays the other one's throughout.
+# name must give the .zip's files, a Start-menu entry, an uninstall entry
+# with the tool's icon and the "Show car setup" verb, whose command prints
+# what the build's tool prints; a silent uninstallation must take all of it
+# away again. Then the upgrades: one into another folder (/D=) leaves one
+# installation, there; one without /D= goes where the last one went and
+# replaces the executable even while the tool waits at its pause; and
+# uninstalling while it waits leaves nothing once Windows restarts, which
+# the uninstaller says by its exit code. The type's own program stays the
+# other one's throughout.
 include(${BUILD}/CPackConfig.cmake)
 list(GET EMULATOR -1 wine)
 get_filename_component(wine_dir ${wine} DIRECTORY)
@@ -19,15 +24,24 @@ set(ENV{LC_ALL} C.UTF-8)
 
 # Runs a Windows command line as Explorer would hand it over, unsplit: from a
 # batch file, which also keeps Wine from quoting it again. Waits until every
-# Windows process has ended, as an uninstaller goes on in a copy of itself.
+# Windows process has ended, as an uninstaller goes on in a copy of itself,
+# unless NO_WAIT is given (the tool is still running). Fails unless the exit
+# status is one of the given ones (0 when none is).
 function(run_windows line output)
+  cmake_parse_arguments(PARSE_ARGV 2 run NO_WAIT "" STATUS)
   file(WRITE ${OUT}/run.bat "@${line}\r\n")
   execute_process(COMMAND ${EMULATOR} cmd /c run.bat WORKING_DIRECTORY ${OUT} INPUT_FILE ${null_device}
                   OUTPUT_FILE ${output} RESULT_VARIABLE status)
-  execute_process(COMMAND ${WINESERVER} -w)
-  if(NOT status EQUAL 0)
+  if(NOT run_NO_WAIT)
+    execute_process(COMMAND ${WINESERVER} -w)
+  endif()
+  if(NOT run_STATUS)
+    set(run_STATUS 0)
+  endif()
+  if(NOT status IN_LIST run_STATUS)
     message(FATAL_ERROR "${line} ended with ${status}")
   endif()
+  set(status ${status} PARENT_SCOPE)
 endfunction()
 # The default value of a registry key, or "(none)" where the key is missing.
 function(registry_default key variable)
@@ -55,72 +69,174 @@ function(windows_path path variable)
   set(${variable} "${path}" PARENT_SCOPE)
 endfunction()
 
+# The icon is the tool's: the installer holds its largest image.
+file(READ ${CMAKE_CURRENT_LIST_DIR}/../../packaging/icon/zvk-setup-dumper-256.png icon HEX)
+file(READ ${installer} installer_bytes HEX)
+string(FIND "${installer_bytes}" "${icon}" icon_at)
+if(icon_at LESS 0)
+  message(FATAL_ERROR "${installer} does not show the tool's icon")
+endif()
+
 execute_process(COMMAND ${EMULATOR} reg add HKCR\\.qdp /ve /d OtherViewer.Lap /f
                 OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
 registry_traces(traces_before)
-set(instdir "${OUT}/Setup Dumper")
 windows_path(${installer} installer_path)
-windows_path(${instdir} instdir_path)
-run_windows("\"${installer_path}\" /S /D=${instdir_path}" ${OUT}/install.txt)
-
-# The .zip's files, and the uninstaller.
-file(GLOB_RECURSE zipped ${OUT}/unpacked/*.zip/*)
-set(expected Uninstall.exe)
-foreach(file IN LISTS zipped)
-  get_filename_component(file ${file} NAME)
-  list(APPEND expected ${file})
-endforeach()
-file(GLOB installed RELATIVE ${instdir} ${instdir}/*)
-list(SORT expected)
-list(SORT installed)
-if(NOT installed STREQUAL expected)
-  message(FATAL_ERROR "The installer put [${installed}] into ${instdir}, not [${expected}]")
-endif()
-set(menu "${prefix}/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/${CPACK_NSIS_PACKAGE_NAME}")
-file(STRINGS ${menu}/zvk-setup-dumper.lnk link REGEX "zvk-setup-dumper\\.exe")
-if(NOT link)
-  message(FATAL_ERROR "No Start-menu entry for the tool in ${menu}")
-endif()
-set(uninstall_key
-    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}")
-execute_process(COMMAND ${EMULATOR} reg query ${uninstall_key} OUTPUT_VARIABLE entry)
-foreach(value "DisplayName +REG_SZ +${CPACK_NSIS_DISPLAY_NAME}\r?\n"
-              "DisplayVersion +REG_SZ +${CPACK_PACKAGE_VERSION}\r?\n"
-              "Publisher +REG_SZ +${CPACK_PACKAGE_VENDOR}\r?\n"
-              "UninstallString +REG_SZ +([^\r\n]+)")
-  if(NOT entry MATCHES "${value}")
-    message(FATAL_ERROR "The uninstall entry lacks ${value}:\n${entry}")
-  endif()
-endforeach()
-set(uninstaller "${CMAKE_MATCH_1}")
-
-# The verb, run on a lap whose name has a blank, as Explorer runs it: with
-# the file's path in place of %1. Its console input is empty: no key to wait for.
-set(verb HKCR\\SystemFileAssociations\\.qdp\\shell\\${CPACK_PACKAGE_NAME})
-registry_default(${verb} title)
-registry_default(${verb}\\command command)
-if(NOT title STREQUAL "Show car setup" OR NOT command MATCHES "^\"[^\"]+\" \"%1\"$")
-  message(FATAL_ERROR "The verb is \"${title}\", its command ${command}")
-endif()
 file(COPY_FILE ${SAMPLE} "${OUT}/my lap.qdp")
 windows_path("${OUT}/my lap.qdp" lap)
-string(REPLACE "%1" "${lap}" command "${command}")
-run_windows("${command}" ${OUT}/verb.txt)
-execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/expected.txt ${OUT}/verb.txt
-                RESULT_VARIABLE differs)
-registry_default(HKCR\\.qdp owner)
-if(differs OR NOT owner STREQUAL "OtherViewer.Lap")
-  message(FATAL_ERROR "${command} prints what ${TOOL} does not (see ${OUT}/verb.txt), "
-                      "or .qdp's program is now ${owner}")
-endif()
-message(STATUS "${installer}: the files, the menu entry, the uninstall entry and the verb")
+set(menu "${prefix}/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/${CPACK_NSIS_PACKAGE_NAME}")
+set(program_files "${prefix}/drive_c/Program Files/${CPACK_PACKAGE_INSTALL_DIRECTORY}")
+file(GLOB_RECURSE zipped ${OUT}/unpacked/*.zip/*)
+set(zipped_exe ${zipped})
+list(FILTER zipped_exe INCLUDE REGEX "/zvk-setup-dumper\\.exe$")
 
+# The one installation is in ${instdir}: the .zip's files, the uninstaller and
+# whatever else is named (an executable an upgrade renamed), the .zip's
+# executable, the menu entry, the uninstall entry with the tool's icon, and
+# the verb, which prints the report of the build's tool.
+function(check_installation instdir)
+  set(expected Uninstall.exe ${ARGN})
+  foreach(file IN LISTS zipped)
+    get_filename_component(file ${file} NAME)
+    list(APPEND expected ${file})
+  endforeach()
+  file(GLOB installed RELATIVE ${instdir} ${instdir}/*)
+  list(SORT expected)
+  list(SORT installed)
+  if(NOT installed STREQUAL expected)
+    message(FATAL_ERROR "The installer put [${installed}] into ${instdir}, not [${expected}]")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${zipped_exe}
+                          ${instdir}/zvk-setup-dumper.exe RESULT_VARIABLE differs)
+  if(differs OR (EXISTS ${program_files} AND NOT instdir STREQUAL program_files))
+    message(FATAL_ERROR "${instdir} keeps an executable that is not the new one, "
+                        "or another installation is in ${program_files}")
+  endif()
+  file(STRINGS ${menu}/zvk-setup-dumper.lnk link REGEX "zvk-setup-dumper\\.exe")
+  if(NOT link)
+    message(FATAL_ERROR "No Start-menu entry for the tool in ${menu}")
+  endif()
+  windows_path(${instdir} instdir_path)
+  string(REGEX REPLACE "([][\\.+*?^$()|])" "\\\\\\1" instdir_pattern "${instdir_path}")
+  set(uninstall_key
+      "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}")
+  execute_process(COMMAND ${EMULATOR} reg query ${uninstall_key} OUTPUT_VARIABLE entry)
+  foreach(value "DisplayName +REG_SZ +${CPACK_NSIS_DISPLAY_NAME}\r?\n"
+                "DisplayVersion +REG_SZ +${CPACK_PACKAGE_VERSION}\r?\n"
+                "Publisher +REG_SZ +${CPACK_PACKAGE_VENDOR}\r?\n"
+                "DisplayIcon +REG_SZ +${instdir_pattern}\\\\zvk-setup-dumper\\.exe\r?\n"
+                "UninstallString +REG_SZ +\"${instdir_pattern}\\\\Uninstall\\.exe\"\r?\n")
+    if(NOT entry MATCHES "${value}")
+      message(FATAL_ERROR "The uninstall entry lacks ${value}:\n${entry}")
+    endif()
+  endforeach()
+
+  # The verb, run on a lap whose name has a blank, as Explorer runs it: with
+  # the file's path in place of %1. Its console input is empty: no key to wait for.
+  set(verb HKCR\\SystemFileAssociations\\.qdp\\shell\\${CPACK_PACKAGE_NAME})
+  registry_default(${verb} title)
+  registry_default(${verb}\\command command)
+  if(NOT title STREQUAL "Show car setup"
+     OR NOT command STREQUAL "\"${instdir_path}\\zvk-setup-dumper.exe\" \"%1\"")
+    message(FATAL_ERROR "The verb is \"${title}\", its command ${command}")
+  endif()
+  string(REPLACE "%1" "${lap}" command "${command}")
+  run_windows("${command}" ${OUT}/verb.txt NO_WAIT)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/expected.txt ${OUT}/verb.txt
+                  RESULT_VARIABLE differs)
+  registry_default(HKCR\\.qdp owner)
+  if(differs OR NOT owner STREQUAL "OtherViewer.Lap")
+    message(FATAL_ERROR "${command} prints what ${TOOL} does not (see ${OUT}/verb.txt), "
+                        "or .qdp's program is now ${owner}")
+  endif()
+  message(STATUS "${installer}: the files, the menu entry, the uninstall entry and the verb "
+                 "in ${instdir}")
+endfunction()
+# Nothing of the tool is left: no folder, no menu entry, no registry key.
+function(check_nothing_left what)
+  registry_traces(traces_after)
+  if(ARGN OR EXISTS ${menu} OR NOT traces_after STREQUAL traces_before)
+    list(JOIN traces_after "\n" traces_after)
+    message(FATAL_ERROR "${what} left [${ARGN}] or ${menu}, or in the registry:\n${traces_after}")
+  endif()
+  message(STATUS "${installer}: ${what} without a trace")
+endfunction()
+
+# The tool from ${exe}, on the lap, waiting at its pause for a key from a
+# named pipe that a `sleep` holds open; stop_tool ends the sleep, and so the pause.
+function(start_tool exe)
+  file(REMOVE ${OUT}/key ${OUT}/tool.txt)
+  execute_process(COMMAND sh -c [[mkfifo key && { sleep 120 >key 2>/dev/null & echo $! >key.pid; } &&
+                                  { "$@" <key >tool.txt 2>&1 & }]] sh ${EMULATOR} ${exe} ${lap}
+                  WORKING_DIRECTORY ${OUT} INPUT_FILE ${null_device} COMMAND_ERROR_IS_FATAL ANY)
+  string(HEX "Press any key" prompt) # the report holds zero bytes: read as hex
+  foreach(second RANGE 60)
+    file(READ ${OUT}/tool.txt shown HEX)
+    if(shown MATCHES "${prompt}")
+      return()
+    endif()
+    execute_process(COMMAND ${CMAKE_COMMAND} -E sleep 1)
+  endforeach()
+  message(FATAL_ERROR "${exe} did not reach its pause: see ${OUT}/tool.txt")
+endfunction()
+function(stop_tool)
+  file(STRINGS ${OUT}/key.pid sleep)
+  execute_process(COMMAND kill ${sleep})
+  execute_process(COMMAND ${WINESERVER} -w)
+endfunction()
+
+set(first "${OUT}/Setup Dumper")
+set(second "${OUT}/Moved Dumper")
+windows_path(${first} first_path)
+windows_path(${second} second_path)
+run_windows("\"${installer_path}\" /S /D=${first_path}" ${OUT}/install.txt)
+check_installation(${first})
+execute_process(COMMAND ${EMULATOR} reg query
+                HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}
+                /v UninstallString OUTPUT_VARIABLE entry)
+string(REGEX MATCH "\"[^\r\n]+\"" uninstaller "${entry}")
 run_windows("${uninstaller} /S" ${OUT}/uninstall.txt)
-registry_traces(traces_after)
-if(EXISTS ${instdir} OR EXISTS ${menu} OR NOT traces_after STREQUAL traces_before)
-  list(JOIN traces_after "\n" traces_after)
-  message(FATAL_ERROR "The uninstaller left ${instdir} or ${menu}, or in the registry:\n"
-                      "${traces_after}")
+check_nothing_left("uninstalled")
+
+# Into another folder: the old installation goes.
+run_windows("\"${installer_path}\" /S /D=${first_path}" ${OUT}/install.txt)
+run_windows("\"${installer_path}\" /S /D=${second_path}" ${OUT}/install.txt)
+if(EXISTS ${first})
+  message(FATAL_ERROR "An installation into ${second} left ${first}")
 endif()
-message(STATUS "${installer}: uninstalled without a trace")
+check_installation(${second})
+
+# Without /D=, while the tool runs from the installation: an executable that
+# differs from the package's (a byte more) must make way for the new one,
+# else the upgrade must fail.
+file(APPEND ${second}/zvk-setup-dumper.exe "x")
+start_tool(${second}/zvk-setup-dumper.exe)
+run_windows("\"${installer_path}\" /S" ${OUT}/upgrade.txt NO_WAIT STATUS 0 1 2)
+if(status EQUAL 0)
+  set(renamed "")
+  if(EXISTS ${second}/zvk-setup-dumper.exe.old)
+    set(renamed zvk-setup-dumper.exe.old)
+  endif()
+  check_installation(${second} ${renamed})
+else()
+  message(STATUS "${installer}: an upgrade while the tool runs fails with ${status}")
+endif()
+
+# Uninstalling while the tool runs, the uninstaller in place as an upgrade
+# runs it: what is left must go when Windows restarts, and the uninstaller
+# says so (3010); or nothing is left.
+run_windows("\"${second_path}\\Uninstall.exe\" /S _?=${second_path}" ${OUT}/uninstall.txt NO_WAIT
+            STATUS 0 3010)
+stop_tool()
+file(REMOVE ${second}/Uninstall.exe) # an uninstaller run in place leaves itself
+if(status EQUAL 3010)
+  execute_process(COMMAND ${EMULATOR} wineboot --restart OUTPUT_QUIET ERROR_QUIET)
+  execute_process(COMMAND ${WINESERVER} -w)
+endif()
+execute_process(COMMAND rmdir ${second} ERROR_QUIET) # and its folder, when empty
+set(left "")
+if(EXISTS ${second})
+  file(GLOB_RECURSE left ${second}/*)
+  list(APPEND left ${second})
+endif()
+check_nothing_left("uninstalled while the tool ran, then restarted," ${left})
 execute_process(COMMAND ${WINESERVER} -k)

@@ -1,6 +1,7 @@
 cmake_minimum_required(VERSION 3.25)
 # Fails unless EXE carries a version resource with VERSION (as "1.2.3" and in
-# the binary block Windows shows) and a manifest that declares long paths.
+# the binary block Windows shows), the tool's icon in its four sizes and a
+# manifest that declares long paths.
 #   cmake -D WRESTOOL=... -D EXE=... -D VERSION=1.2.3 -P check_resources.cmake
 function(extract type output)
   execute_process(COMMAND ${WRESTOOL} --extract --raw --type=${type} ${EXE}
@@ -51,9 +52,18 @@ if(NOT version_hex MATCHES "bd04effe........${minor_hex}${major_hex}${build_hex}
   message(FATAL_ERROR "the fixed file version is not ${VERSION}.0")
 endif()
 
+# The icon: a group of four images, 16, 32, 48 and 256 (written 0) pixels
+# wide, each entry 14 bytes after the 6 of the header.
+extract(14 icon.res)
+file(READ icon.res icon_hex HEX)
+string(REPEAT "." 24 rest) # the rest of an entry; CMake's expressions have no {n}
+if(NOT icon_hex MATCHES "^0000010004001010${rest}2020${rest}3030${rest}0000")
+  message(FATAL_ERROR "the icon does not hold the images of 16, 32, 48 and 256 pixels")
+endif()
+
 extract(24 manifest.xml)
 file(READ manifest.xml manifest)
 if(NOT manifest MATCHES "<longPathAware[^>]*>true</longPathAware>")
   message(FATAL_ERROR "the manifest does not declare long paths")
 endif()
-message(STATUS "version ${VERSION} and manifest found in ${EXE}")
+message(STATUS "version ${VERSION}, icon and manifest found in ${EXE}")
