@@ -37,10 +37,6 @@ struct Display {
         // controls all the same, so every one is shown, as its value <9D>,
         // which no letter of the set looks like.
         single_byte_letters,
-        // Text to be decoded later by a code page the reader picks, as on a web
-        // page: C0 and DEL in caret notation, every byte 0x80-0xFF as it is,
-        // since which of them are controls depends on that code page.
-        controls_only,
     };
 
     Kind kind;
@@ -53,7 +49,6 @@ struct Display {
     static const Display utf8_terminal;
     static const Display c1_terminal; // every byte 0x80-0x9F a control
     static const Display single_byte_letters;
-    static const Display controls_only;
 
     friend constexpr bool operator==(const Display&, const Display&) = default;
 };
@@ -75,4 +70,3 @@ inline constexpr Display Display::single_byte_letters{Kind::single_byte_letters}
 // controls, bit i for 0x80 + i, or nothing when the converter does not work.
 [[nodiscard]] Display terminal_display(std::string_view charset, std::size_t max_char_bytes,
                                        std::optional<std::uint32_t> c1_bytes_read);
-inline constexpr Display Display::controls_only{Kind::controls_only};
