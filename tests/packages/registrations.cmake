@@ -30,7 +30,7 @@ else()
     "SKIPPED: dpkg-shlibdeps not found, so no .deb can be built (Debian: dpkg-dev)")
   set_tests_properties(package.contents PROPERTIES SKIP_REGULAR_EXPRESSION "SKIPPED: ")
 endif()
-set_tests_properties(package.contents PROPERTIES TIMEOUT 300)
+set_tests_properties(package.contents PROPERTIES TIMEOUT 600)
 
 if(CMAKE_CROSSCOMPILING)
   # The executable must run on a bare Windows: it may import system DLLs only.
