@@ -10,27 +10,31 @@
 
 namespace library_gaps {
 
-template <class To, class From> [[nodiscard]] constexpr To bit_cast(const From& from) {
 #ifdef __cpp_lib_bit_cast
+template <class To, class From> [[nodiscard]] constexpr To bit_cast(const From& from) {
     return std::bit_cast<To>(from);
-#else
-    return __builtin_bit_cast(To, from);
-#endif
 }
+#else
+template <class To, class From> [[nodiscard]] constexpr To bit_cast(const From& from) {
+    return __builtin_bit_cast(To, from);
+}
+#endif
 
 // `value` in fixed notation with `decimals` places, correctly rounded (ties to
 // even), written from `begin`; answers the end. `limit - begin` must hold the
 // longest double in fixed notation.
-[[nodiscard]] inline char* fixed_chars(char* begin, char* limit, double value, int decimals) {
 #if defined(_LIBCPP_VERSION) && _LIBCPP_VERSION < 14000
-    // printf gives the same exact digits; Emscripten's C library has only the
-    // C locale, so the point is always '.'.
+// printf gives the same exact digits; Emscripten's C library has only the C
+// locale, so the point is always '.'.
+[[nodiscard]] inline char* fixed_chars(char* begin, char* limit, double value, int decimals) {
     const int length =
         std::snprintf(begin, static_cast<std::size_t>(limit - begin), "%.*f", decimals, value);
     return begin + length;
-#else
-    return std::to_chars(begin, limit, value, std::chars_format::fixed, decimals).ptr;
-#endif
 }
+#else
+[[nodiscard]] inline char* fixed_chars(char* begin, char* limit, double value, int decimals) {
+    return std::to_chars(begin, limit, value, std::chars_format::fixed, decimals).ptr;
+}
+#endif
 
 } // namespace library_gaps
