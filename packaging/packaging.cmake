@@ -61,6 +61,14 @@ install(FILES packaging/zvk-setup-dumper.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT desktop)
 install(FILES packaging/zvk-setup-dumper.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages COMPONENT desktop)
+# The entry's icon, in the sizes a desktop theme looks for first, and drawn.
+foreach(size 16 32 48 256)
+  install(FILES packaging/icon/zvk-setup-dumper-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME zvk-setup-dumper.png COMPONENT desktop)
+endforeach()
+install(FILES packaging/icon/zvk-setup-dumper.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT desktop)
 
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)

@@ -1,9 +1,9 @@
 # Included by check_packages.cmake for a Linux package unpacked in ${dir}:
-# it holds a desktop entry that desktop-file-validate accepts and that runs
-# the package's executable in a terminal; and from a copy of its share/, the
-# databases that Debian's triggers build know the lap's type by its name
-# (*.qdp) and by its signature at offset 0, and the entry as a program that
-# opens it.
+# it holds a desktop entry that desktop-file-validate accepts, that runs
+# the package's executable in a terminal and shows the tool's icon; and from
+# a copy of its share/, the databases that Debian's triggers build know the
+# lap's type by its name (*.qdp) and by its signature at offset 0, and the
+# entry as a program that opens it.
 find_program(DESKTOP_FILE_VALIDATE desktop-file-validate REQUIRED) # Debian: desktop-file-utils
 find_program(UPDATE_DESKTOP_DATABASE update-desktop-database REQUIRED)
 find_program(UPDATE_MIME_DATABASE update-mime-database REQUIRED) # Debian: shared-mime-info
@@ -32,6 +32,25 @@ file(STRINGS ${entry} keys)
 if(NOT "Exec=${program} %f" IN_LIST keys OR NOT "Terminal=true" IN_LIST keys)
   message(FATAL_ERROR "${name}: ${entry} does not run ${program} on a file in a terminal")
 endif()
+# Its icon, found by the name the entry gives in the desktop's icon theme:
+# the committed drawing and its PNGs, each at the size its folder says.
+set(icons ${applications}/../icons/hicolor)
+set(icon_source ${CMAKE_CURRENT_LIST_DIR}/../../packaging/icon/zvk-setup-dumper)
+if(NOT "Icon=zvk-setup-dumper" IN_LIST keys)
+  message(FATAL_ERROR "${name}: ${entry} names no icon zvk-setup-dumper")
+endif()
+foreach(icon 16x16/apps/zvk-setup-dumper.png:-16.png 32x32/apps/zvk-setup-dumper.png:-32.png
+             48x48/apps/zvk-setup-dumper.png:-48.png 256x256/apps/zvk-setup-dumper.png:-256.png
+             scalable/apps/zvk-setup-dumper.svg:.svg)
+  string(REPLACE ":" ";" icon ${icon})
+  list(GET icon 0 installed)
+  list(GET icon 1 suffix)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${icons}/${installed}
+                          ${icon_source}${suffix} RESULT_VARIABLE differs)
+  if(differs)
+    message(FATAL_ERROR "${name}: ${icons}/${installed} is not ${icon_source}${suffix}")
+  endif()
+endforeach()
 execute_process(COMMAND ${env} ${UPDATE_MIME_DATABASE} ${share}/mime COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND ${env} ${UPDATE_DESKTOP_DATABASE} ${share}/applications
                 COMMAND_ERROR_IS_FATAL ANY)

@@ -2,8 +2,8 @@ cmake_minimum_required(VERSION 3.25)
 # Builds the packages of the build folder BUILD and checks each as a user
 # gets it: unpacked, its executable prints for the example file byte for byte
 # the report of examples/sample.txt (under Windows, what the build's TOOL
-# prints), and it holds the license (a .deb as Debian's
-# copyright file). Where LINTIAN is given, it must find no fault in the .deb,
+# prints), it holds the license (a .deb as Debian's copyright file), and
+# every file that its README links to. Where LINTIAN is given, it must find no fault in the .deb,
 # and with HARDENED on, no missing protection either (its hardening-* tags);
 # where it is not, the test says that the .deb went unchecked. Where PAGE, the
 # built web page, is given, each package holds it unchanged; where it is not,
@@ -94,6 +94,18 @@ foreach(package IN LISTS packages)
     endif()
   endforeach()
   message(STATUS "${name}: the report and the license")
+  # Every link of the README to a file, where it is installed, leads to one
+  # that the package holds: a web address is the only other kind.
+  file(GLOB_RECURSE readme ${dir}/*README.md)
+  file(READ ${readme} text)
+  get_filename_component(readme_dir ${readme} DIRECTORY)
+  string(REGEX MATCHALL "\\]\\([^)]*\\)" links "${text}")
+  foreach(link IN LISTS links)
+    string(REGEX REPLACE "^\\]\\(([^)#]*).*" "\\1" target "${link}")
+    if(NOT target MATCHES "^[a-z]+:" AND NOT EXISTS ${readme_dir}/${target})
+      message(FATAL_ERROR "${name}: ${readme} links to ${target}, which it does not hold")
+    endif()
+  endforeach()
   # The page beside the .zip's executable; in share/ of the others.
   file(GLOB_RECURSE pages ${dir}/*zvk-setup-dumper*.html)
   get_filename_component(page ${executables} DIRECTORY)
