@@ -11,6 +11,10 @@ import * as path from 'node:path';
 import { pathToFileURL } from 'node:url';
 
 const [pageFile, chromium, nodeModules, native, source, scratch] = process.argv.slice(2);
+if (!fs.existsSync(path.join(nodeModules, 'puppeteer-core'))) {
+  console.log(`SKIPPED: no puppeteer-core in ${nodeModules} (see web.puppeteer)`);
+  process.exit(0);
+}
 const puppeteer = createRequire(path.join(nodeModules, 'x.js'))('puppeteer-core');
 fs.rmSync(scratch, { recursive: true, force: true });
 const downloads = path.join(scratch, 'downloads');

@@ -19,12 +19,14 @@ if(ZVK_NPM AND ZVK_CHROMIUM)
   add_test(NAME web.puppeteer
     COMMAND ${CMAKE_COMMAND} -D NPM=${ZVK_NPM} -D SOURCE=${PROJECT_SOURCE_DIR}
             -D DIR=${CMAKE_BINARY_DIR}/npm -P ${PROJECT_SOURCE_DIR}/tests/npm_ci.cmake)
-  set_tests_properties(web.puppeteer PROPERTIES FIXTURES_SETUP puppeteer TIMEOUT 600)
+  set_tests_properties(web.puppeteer PROPERTIES FIXTURES_SETUP puppeteer TIMEOUT 600
+                       SKIP_REGULAR_EXPRESSION "SKIPPED: ")
   add_test(NAME web.page
     COMMAND ${ZVK_NODE} ${PROJECT_SOURCE_DIR}/tests/page_test.mjs ${CMAKE_BINARY_DIR}/zvk-setup-dumper.html
             ${ZVK_CHROMIUM} ${CMAKE_BINARY_DIR}/npm/node_modules ${native} ${ZVK_SOURCE_DIR}
             ${CMAKE_BINARY_DIR}/page-test)
-  set_tests_properties(web.page PROPERTIES FIXTURES_REQUIRED "native;puppeteer" TIMEOUT 120)
+  set_tests_properties(web.page PROPERTIES FIXTURES_REQUIRED "native;puppeteer" TIMEOUT 120
+                       SKIP_REGULAR_EXPRESSION "SKIPPED: ")
 else()
   add_test(NAME web.page COMMAND ${CMAKE_COMMAND} -E echo "SKIPPED: the page test needs npm and chromium")
   set_tests_properties(web.page PROPERTIES SKIP_REGULAR_EXPRESSION "SKIPPED: ")
