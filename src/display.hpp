@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 struct Display {
@@ -18,10 +19,6 @@ struct Display {
         // A web page, which decodes the bytes itself: 0x80-0xFF go out as
         // they are.
         controls_only,
-        // A Windows console, whose bytes 0x80-0x9F are letters of the ANSI
-        // code page (€ Š š): only a C1 control written in UTF-8 (C2 9B) is
-        // shown, as <U+009B>.
-        windows_console,
         // A UTF-8 terminal: the C1 controls written in UTF-8, and every byte
         // 0x80-0x9F that is not part of a valid UTF-8 sequence, which a
         // terminal that fell back to 8 bits would obey, are shown as
@@ -42,10 +39,13 @@ struct Display {
     Kind kind;
     // For a c1_terminal, bit i is set when the byte 0x80 + i is a C1 control.
     std::uint32_t c1_bytes = 0;
+    // Where the output reads a field's bytes in a character set of its own
+    // (a Windows console, which shows UTF-16), the field in UTF-8 as it reads
+    // it, to be shown as on a UTF-8 terminal; nothing elsewhere.
+    std::string (*decode)(std::string_view field) = nullptr;
 
     static const Display as_is;
     static const Display controls_only;
-    static const Display windows_console;
     static const Display utf8_terminal;
     static const Display c1_terminal; // every byte 0x80-0x9F a control
     static const Display single_byte_letters;
@@ -55,7 +55,6 @@ struct Display {
 
 inline constexpr Display Display::as_is{Kind::as_is};
 inline constexpr Display Display::controls_only{Kind::controls_only};
-inline constexpr Display Display::windows_console{Kind::windows_console};
 inline constexpr Display Display::utf8_terminal{Kind::utf8_terminal};
 inline constexpr Display Display::c1_terminal{Kind::c1_terminal, 0xFFFF'FFFF};
 inline constexpr Display Display::single_byte_letters{Kind::single_byte_letters};

@@ -38,26 +38,77 @@ std::optional<std::wstring> read_console_word(HANDLE console) {
     return word;
 }
 
-// Bytes from a file or a pipe: UTF-8 where they are valid UTF-8, else in the
-// ANSI code page.
-std::optional<std::wstring> widen(const std::string& bytes) {
-    const int length = static_cast<int>(bytes.size());
-    for (const UINT code_page : {UINT{CP_UTF8}, UINT{CP_ACP}}) {
-        const DWORD flags = code_page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
-        const int wide_length =
-            MultiByteToWideChar(code_page, flags, bytes.data(), length, nullptr, 0);
-        if (wide_length > 0) {
-            std::wstring wide(static_cast<std::size_t>(wide_length), L'\0');
-            MultiByteToWideChar(code_page, flags, bytes.data(), length, wide.data(), wide_length);
-            return wide;
-        }
+bool is_console(HANDLE handle) {
+    DWORD mode = 0;
+    return GetConsoleMode(handle, &mode) != 0;
+}
+
+// `bytes` in UTF-16, read in `code_page`; nothing when `flags` ask for valid
+// characters only and there are others. The bytes are a typed word, a field
+// or the sink's buffer, far shorter than an int counts.
+std::optional<std::wstring> to_utf16(UINT code_page, DWORD flags, std::string_view bytes) {
+    if (bytes.empty()) {
+        return std::wstring{};
     }
-    return std::nullopt;
+    const int length = static_cast<int>(bytes.size());
+    const int wide_length = MultiByteToWideChar(code_page, flags, bytes.data(), length, nullptr, 0);
+    if (wide_length <= 0) {
+        return std::nullopt;
+    }
+    std::wstring wide(static_cast<std::size_t>(wide_length), L'\0');
+    MultiByteToWideChar(code_page, flags, bytes.data(), length, wide.data(), wide_length);
+    return wide;
+}
+
+std::string to_utf8(std::wstring_view wide) {
+    if (wide.empty()) {
+        return {};
+    }
+    const int length = static_cast<int>(wide.size());
+    const int bytes_length =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(std::max(bytes_length, 0)), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, bytes.data(), bytes_length, nullptr,
+                        nullptr);
+    return bytes;
+}
+
+// A word from a file or a pipe: UTF-8 where it is valid UTF-8, else in the
+// ANSI code page.
+std::optional<std::wstring> widen(std::string_view bytes) {
+    if (auto utf8 = to_utf16(CP_UTF8, MB_ERR_INVALID_CHARS, bytes)) {
+        return utf8;
+    }
+    return to_utf16(CP_ACP, 0, bytes);
 }
 
 std::optional<std::wstring> read_piped_word() {
     const auto bytes = read_word<char>([] { return std::getchar(); });
     return bytes ? widen(*bytes) : std::nullopt;
+}
+
+// As UTF-16, which a console shows whatever its code page; the report is in
+// UTF-8 there (see console_display). Lines end in CR LF, as text mode ends
+// them.
+int write_console(HANDLE console, std::string_view bytes) {
+    std::wstring text;
+    for (const wchar_t c : to_utf16(CP_UTF8, 0, bytes).value_or(std::wstring{})) {
+        if (c == L'\n') {
+            text += L'\r';
+        }
+        text += c;
+    }
+    std::wstring_view unwritten = text;
+    while (!unwritten.empty()) {
+        DWORD written = 0;
+        if (WriteConsoleW(console, unwritten.data(), static_cast<DWORD>(unwritten.size()), &written,
+                          nullptr) == 0 ||
+            written == 0) {
+            return EIO;
+        }
+        unwritten.remove_prefix(written);
+    }
+    return 0;
 }
 
 constexpr std::wstring_view extended_prefix = LR"(\\?\)";
@@ -137,8 +188,7 @@ std::optional<std::wstring> openable_name(const std::filesystem::path& name) {
 
 std::optional<std::filesystem::path> read_file_name() {
     HANDLE const input = GetStdHandle(STD_INPUT_HANDLE);
-    DWORD mode = 0;
-    auto word = GetConsoleMode(input, &mode) != 0 ? read_console_word(input) : read_piped_word();
+    auto word = is_console(input) ? read_console_word(input) : read_piped_word();
     if (!word) {
         return std::nullopt;
     }
@@ -157,16 +207,34 @@ std::optional<std::wstring> extended_form(std::wstring_view resolved) {
     return std::wstring(extended_prefix) + std::wstring(resolved);
 }
 
-// A console shows bytes 0x80-0x9F as letters of its code page.
-Display output_display() {
-    DWORD mode = 0;
-    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0 ? Display::windows_console
-                                                                       : Display::as_is;
+// A program of the simulator's kind writes a name in the ANSI code page, or
+// in UTF-8. UTF-8 is taken only when the name, the bytes before the first
+// NUL, is valid UTF-8 and holds a character of more than one byte: the
+// padding and junk after a name must not change how it is read, nor an ASCII
+// name make the junk UTF-8.
+std::string console_field_text(std::string_view field) {
+    const std::string_view name = field.substr(0, field.find('\0'));
+    const bool multi_byte = std::any_of(
+        name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    const bool utf8 = multi_byte && to_utf16(CP_UTF8, MB_ERR_INVALID_CHARS, name).has_value();
+    return to_utf8(to_utf16(utf8 ? CP_UTF8 : CP_ACP, 0, field).value_or(std::wstring{}));
 }
 
-// Through the C library, which ends each line with CR LF and writes to a
-// console as it should; a write never has to wait here.
+Display console_display() {
+    return {Display::Kind::utf8_terminal, 0, &console_field_text};
+}
+
+Display output_display() {
+    return is_console(GetStdHandle(STD_OUTPUT_HANDLE)) ? console_display() : Display::as_is;
+}
+
+// Elsewhere through the C library, which ends each line with CR LF; a write
+// never has to wait here.
 int write_output(std::string_view bytes) {
+    HANDLE const output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (is_console(output)) {
+        return write_console(output, bytes);
+    }
     errno = 0;
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {

@@ -1,6 +1,8 @@
 // Windows only: which names open, and the form in which a long name opens.
 #pragma once
 
+#include "display.hpp"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -18,5 +20,13 @@ namespace platform {
 // pipe, whose opening alone can connect to it: `NUL`, `\\.\pipe\x`,
 // `\??\pipe\x`, `\\server\pipe\x`, `\\?\UNC\server\IPC$\x`.
 [[nodiscard]] std::optional<std::wstring> openable_name(const std::filesystem::path& name);
+
+// A text field as a console shows it, in UTF-8: decoded from UTF-8 or from
+// the ANSI code page, whichever the name was written in.
+[[nodiscard]] std::string console_field_text(std::string_view field);
+
+// How a console shows the report: each field decoded by console_field_text,
+// then shown as on a UTF-8 terminal; the output goes to it as UTF-16.
+[[nodiscard]] Display console_display();
 
 } // namespace platform

@@ -73,15 +73,10 @@ std::pair<std::string, std::size_t> shown_form(const Display& display, std::stri
     if (is_shown_control(c)) {
         return {std::string{'^', static_cast<char>(c ^ 0x40)}, 1}; // ESC 1B -> ^[
     }
-    // In UTF-8 a C1 control is 0xC2 and its code; elsewhere 0xC2 is a letter.
-    const bool utf8_c1 = c == 0xC2 && is_c1(byte_at(text, 1));
     switch (display.kind) {
-    case Display::Kind::windows_console:
-        return utf8_c1 ? std::pair{as_code_point(byte_at(text, 1)), std::size_t{2}}
-                       : std::pair{std::string{}, std::size_t{1}};
     case Display::Kind::utf8_terminal: {
         const std::size_t length = utf8_length(text);
-        if (utf8_c1) {
+        if (c == 0xC2 && is_c1(byte_at(text, 1))) { // a C1 control: 0xC2 and its code
             return {as_code_point(byte_at(text, 1)), 2};
         }
         if (length == 0 && is_c1(c)) {
@@ -114,6 +109,14 @@ void TextSink::write_field(std::span<const std::byte> bytes) {
         write(text);
         return;
     }
+    if (display_.decode != nullptr) {
+        write_shown(display_.decode(text));
+        return;
+    }
+    write_shown(text);
+}
+
+void TextSink::write_shown(std::string_view text) {
     std::size_t unwritten = 0;
     for (std::size_t i = 0; i < text.size();) {
         const auto [shown, length] = shown_form(display_, text.substr(i));
@@ -127,7 +130,12 @@ void TextSink::write_field(std::span<const std::byte> bytes) {
     write(text.substr(unwritten));
 }
 
+// A piece that fits goes out in one write, so that a console, which converts
+// each write from UTF-8, never gets a letter cut in two.
 void StdoutSink::write(std::string_view text) {
+    if (text.size() > buffer_.size() - used_) {
+        flush();
+    }
     while (!text.empty()) {
         if (used_ == buffer_.size()) {
             flush();

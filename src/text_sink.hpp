@@ -28,6 +28,10 @@ protected:
     [[nodiscard]] bool terminal() const { return display_.kind != Display::Kind::as_is; }
 
 private:
+    // Writes a field's text with what the display shows instead of its
+    // controls.
+    void write_shown(std::string_view text);
+
     Display display_;
 };
 

@@ -2,11 +2,13 @@
 // and pipes, and the extended form of long names (Wine opens long names
 // without it and reaches no share, so only those rules can be checked).
 #include "platform_windows.hpp"
+#include "text_sink.hpp"
 #include "tool_runner.hpp"
 
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 #include <windows.h>
@@ -16,6 +18,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 TEST_F(EndToEnd, APartlyQuotedProgramPathInABatchFile) {
     // The C runtime splits this line as every program does; the shell's
@@ -81,6 +84,28 @@ TEST(OpenableName, NeitherDeviceNorPipeByAnyName) {
     };
     for (const auto& [name, opens] : cases) {
         EXPECT_EQ(platform::openable_name(name).has_value(), opens) << fs::path(name).string();
+    }
+}
+
+// A name as the player typed it: in the ANSI code page, 1252 here, or in
+// UTF-8; what follows its NUL does not change how it is read.
+TEST(ConsoleText, NamesInTheLettersTheyWereWrittenIn) {
+    ASSERT_EQ(GetACP(), 1252U) << "the tests run in a locale whose ANSI code page is 1252";
+    const std::pair<std::string, std::string> cases[] = {
+        {"J\xf6rg \xc9mile", "J\xc3\xb6rg \xc3\x89mile"},
+        {"J\xc3\xb6rg \xc3\x89mile", "J\xc3\xb6rg \xc3\x89mile"},
+        {"J\xc3\xb6rg\0\xff\x9d"s, "J\xc3\xb6rg\0\xef\xbf\xbd\xef\xbf\xbd"s},
+        {"Jorg\0\xc3\xb6"s, "Jorg\0\xc3\x83\xc2\xb6"s},
+        {"J\xf6rg\0\xc3\xb6"s, "J\xc3\xb6rg\0\xc3\x83\xc2\xb6"s},
+        {"\x80\x9a\x9c", "\xe2\x82\xac\xc5\xa1\xc5\x93"}, // letters in 1252: € š œ
+        {"\x81\x8d\x8f\x90\x9d", "<U+0081><U+008D><U+008F><U+0090><U+009D>"},
+        {"\xc2\x9b\x1b[2J\x7f", "<U+009B>^[[2J^?"},
+        {"", ""},
+    };
+    for (const auto& [field, shown] : cases) {
+        StringSink out{platform::console_display()};
+        out.write_field(std::as_bytes(std::span{field}));
+        EXPECT_EQ(out.text(), shown) << ::testing::PrintToString(field);
     }
 }
 
