@@ -26,7 +26,8 @@ using ArgumentChar = std::filesystem::path::value_type;
 [[nodiscard]] std::optional<std::filesystem::path> read_file_name();
 
 // How standard output shows a file's text: as it is to a file or a pipe; on
-// a terminal or console, with the controls of its character set shown.
+// a terminal, with the controls of its character set shown; on a Windows
+// console, also in the letters it was written in.
 [[nodiscard]] Display output_display();
 
 // A file opened for reading in binary mode. Only regular files open: a
