@@ -31,7 +31,8 @@ constexpr std::string_view out_of_memory = "\nNot enough memory to load the file
 constexpr std::string_view cannot_read = "\nUnable to read the whole file\n";
 
 // The file named by the first argument, or by the word typed at the prompt.
-// Names are all the tool allocates besides the file buffer, so this is the
+// Names are all the tool allocates besides the file buffer (and, on a
+// Windows console, the few bytes of each text in UTF-16), so this is the
 // only step where memory can run out before the load.
 std::optional<platform::InputFile> open_named_file(int argc, platform::ArgumentChar* argv[],
                                                    StdoutSink& out) {

@@ -67,7 +67,7 @@ std::string to_utf8(std::wstring_view wide) {
     const int length = static_cast<int>(wide.size());
     const int bytes_length =
         WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(std::max(bytes_length, 0)), '\0');
+    std::string bytes(static_cast<std::size_t>(bytes_length), '\0'); // 0 when it fails
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, bytes.data(), bytes_length, nullptr,
                         nullptr);
     return bytes;

@@ -1,4 +1,5 @@
-// Windows only: which names open, and the form in which a long name opens.
+// Windows only: which names open, the form in which a long name opens, and
+// how a console shows a lap's texts.
 #pragma once
 
 #include "display.hpp"
