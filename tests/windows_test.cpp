@@ -1,6 +1,7 @@
 // What only Windows has: the tool started from a batch file, names of devices
-// and pipes, and the extended form of long names (Wine opens long names
-// without it and reaches no share, so only those rules can be checked).
+// and pipes, the extended form of long names (Wine opens long names without
+// it and reaches no share, so only those rules can be checked), and a lap's
+// texts read in the code page they were written in, for a console.
 #include "platform_windows.hpp"
 #include "text_sink.hpp"
 #include "tool_runner.hpp"
