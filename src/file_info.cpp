@@ -29,19 +29,19 @@ bool has_signature(const hotlap::Reader& file) {
 
 } // namespace
 
-// Kept on purpose (docs/development.md, "Rules kept as the simulator has them").
 void print_not_a_hotlap(TextSink& out) {
+    // kept as the simulator has it
     out.write("File Error/Not A Hotlap!");
 }
 
-Recognition recognise(const hotlap::Reader& file, TextSink& out) {
-    const bool accepted = file.size() >= hotlap::layout::complete_length && has_signature(file) &&
-                          file.byte(hotlap::layout::format) != hotlap::layout::format_not_hotlap;
-    if (!accepted) {
-        print_not_a_hotlap(out);
-        return Recognition::rejected;
+std::optional<Outcome> recognise(const hotlap::Reader& file, TextSink& out) {
+    const bool is_hotlap = has_signature(file) &&
+                           file.byte(hotlap::layout::format) != hotlap::layout::format_not_hotlap;
+    if (is_hotlap && file.size() >= hotlap::layout::complete_length) {
+        return std::nullopt;
     }
-    return Recognition::accepted;
+    print_not_a_hotlap(out);
+    return is_hotlap ? Outcome::too_short : Outcome::not_a_hotlap;
 }
 
 void print_file_info(const hotlap::Reader& file, TextSink& out) {

@@ -5,24 +5,27 @@
 #include "setup_report.hpp"
 
 void print_banner(TextSink& out) {
+    // kept as the simulator has it
     out.write("ZVK Hotlap QDP File Setting Dumper by Brasko & Telvin\n");
 }
 
-SizeVerdict print_size_line(std::uint64_t length, TextSink& out) {
+std::optional<Outcome> print_size_line(std::uint64_t length, TextSink& out) {
+    // kept as the simulator has it
     constexpr std::uint64_t longest_countable = 0x7fff'ffff;
     out.write("File size: ");
     out.write(decimal(length).view());
+    // kept as the simulator has it
     out.write(" bytes");
     if (length > longest_countable) {
         print_not_a_hotlap(out);
-        return SizeVerdict::refused;
+        return Outcome::too_long;
     }
-    return SizeVerdict::load;
+    return std::nullopt;
 }
 
 Outcome report_on_lap(const hotlap::Reader& file, TextSink& out) {
-    if (recognise(file, out) == Recognition::rejected) {
-        return Outcome::not_a_hotlap;
+    if (const auto refused = recognise(file, out)) {
+        return *refused;
     }
     print_file_info(file, out);
     return print_setup(file, out);

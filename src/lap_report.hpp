@@ -8,17 +8,15 @@
 #include "text_sink.hpp"
 
 #include <cstdint>
+#include <optional>
 
 void print_banner(TextSink& out);
-
-// Whether the file is loaded after its size line.
-enum class SizeVerdict : std::uint8_t { load, refused };
 
 // Prints "File size: N bytes", with no newline: what follows ends the line.
 // The tool counts a file's length in a signed 32-bit number, so a file of
 // 2 GiB or more is refused as no hotlap file, its message printed, and is
-// never loaded.
-[[nodiscard]] SizeVerdict print_size_line(std::uint64_t length, TextSink& out);
+// never loaded: then the answer is Outcome::too_long, else nothing.
+[[nodiscard]] std::optional<Outcome> print_size_line(std::uint64_t length, TextSink& out);
 
 // Recognises the loaded bytes, then prints the information block and the car
 // setup; each failure prints its own message.

@@ -22,7 +22,7 @@
 namespace {
 
 // The messages, word for word.
-// Kept on purpose (docs/development.md, "Rules kept as the simulator has them").
+// kept as the simulator has it
 constexpr std::string_view prompt = "File name: ";
 constexpr std::string_view cannot_open = "File doesn't exist/Unable to open file\n";
 constexpr std::string_view name_out_of_memory = "Not enough memory to open the file\n";
@@ -64,8 +64,8 @@ Outcome load_and_report(std::optional<platform::InputFile> file, StdoutSink& out
         out.write(cannot_open);
         return Outcome::not_loaded;
     }
-    if (print_size_line(*length, out) == SizeVerdict::refused) {
-        return Outcome::not_a_hotlap;
+    if (const auto refused = print_size_line(*length, out)) {
+        return *refused;
     }
     out.flush_to_terminal(); // a large file or a slow disk takes a moment
 
@@ -86,18 +86,16 @@ Outcome load_and_report(std::optional<platform::InputFile> file, StdoutSink& out
     return report_on_lap(hotlap::Reader{contents}, out);
 }
 
-// 1 when the axles could not be told apart; 2 when standard output did not
-// take every byte: a report cut short by a full disk is a failure, and the
-// one thing the tool says on standard error. Every other run ends with 0.
-int exit_status(StdoutSink& out, Outcome outcome) {
+// 2 when standard output did not take every byte: a report cut short by a
+// full disk is a failure, and the one thing the tool says on standard error.
+// Otherwise the outcome's own status.
+int closing_status(StdoutSink& out, Outcome outcome) {
     if (const auto failure = out.close()) {
         std::fprintf(stderr, "zvk-setup-dumper: cannot write to standard output: %s\n",
                      std::strerror(*failure));
         return 2;
     }
-    // 0 also for a file not opened, or no hotlap.
-    // Kept on purpose (docs/development.md, "Rules kept as the simulator has them").
-    return outcome == Outcome::front_rear_undecidable ? 1 : 0;
+    return exit_status(outcome);
 }
 
 int run(int argc, platform::ArgumentChar* argv[]) {
@@ -111,7 +109,7 @@ int run(int argc, platform::ArgumentChar* argv[]) {
     out.flush(); // everything on the screen before the wait
     pause.wait();
     out.write(pause.after_key());
-    return exit_status(out, outcome);
+    return closing_status(out, outcome);
 }
 
 } // namespace

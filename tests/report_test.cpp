@@ -195,18 +195,19 @@ TEST(Recognise, NeedsSignatureFormatAndLength) {
         std::string signature;
         std::uint8_t format;
         std::size_t length;
-        bool accepted;
+        Outcome ending;
     };
     const Case cases[] = {
-        {"valid", "ZKVQDP", 0, 1024, true},
-        {"other format byte", "ZKVQDP", 2, 1024, true},
-        {"excluded format", "ZKVQDP", 1, 1024, false},
-        {"the simulator's tag order", "ZVKQDP", 0, 1024, false},
-        {"five of six letters", "ZKVQDQ", 0, 1024, false},
-        {"lower case", "zkvqdp", 0, 1024, false},
-        {"one byte too short", "ZKVQDP", 0, 1023, false},
-        {"only the signature", "ZKVQDP", 0, 6, false},
-        {"empty", "ZKVQDP", 0, 0, false},
+        {"valid", "ZKVQDP", 0, 1024, Outcome::done},
+        {"other format byte", "ZKVQDP", 2, 1024, Outcome::done},
+        {"excluded format", "ZKVQDP", 1, 1024, Outcome::not_a_hotlap},
+        {"the simulator's tag order", "ZVKQDP", 0, 1024, Outcome::not_a_hotlap},
+        {"five of six letters", "ZKVQDQ", 0, 1024, Outcome::not_a_hotlap},
+        {"lower case", "zkvqdp", 0, 1024, Outcome::not_a_hotlap},
+        {"one byte too short", "ZKVQDP", 0, 1023, Outcome::too_short},
+        {"too short, of the excluded format", "ZKVQDP", 1, 1023, Outcome::not_a_hotlap},
+        {"only the signature", "ZKVQDP", 0, 6, Outcome::too_short},
+        {"empty", "ZKVQDP", 0, 0, Outcome::not_a_hotlap},
     };
     for (const auto& c : cases) {
         const Report result = report_of([&](HotlapFields& lap) {
@@ -214,18 +215,18 @@ TEST(Recognise, NeedsSignatureFormatAndLength) {
             lap.format = c.format;
             lap.length = c.length;
         });
-        EXPECT_EQ(result.outcome != Outcome::not_a_hotlap, c.accepted) << c.what;
-        if (!c.accepted) {
+        EXPECT_EQ(result.outcome, c.ending) << c.what;
+        if (c.ending != Outcome::done) {
             EXPECT_EQ(result.text, "File Error/Not A Hotlap!") << c.what;
         }
     }
     // The size count is a signed 32-bit number: 2 GiB and more are refused unread.
-    for (const auto& [length, line, verdict] :
-         {std::tuple{0x7fff'ffffULL, "File size: 2147483647 bytes", SizeVerdict::load},
+    for (const auto& [length, line, refused] :
+         {std::tuple{0x7fff'ffffULL, "File size: 2147483647 bytes", std::optional<Outcome>{}},
           {0x8000'0000ULL, "File size: 2147483648 bytesFile Error/Not A Hotlap!",
-           SizeVerdict::refused}}) {
+           Outcome::too_long}}) {
         StringSink out;
-        EXPECT_EQ(print_size_line(length, out), verdict) << length;
+        EXPECT_EQ(print_size_line(length, out), refused) << length;
         EXPECT_EQ(out.text(), line) << length;
     }
 }

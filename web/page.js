@@ -35,12 +35,14 @@
   const core = createZvkCore({ wasmBinary: coreModule });
 
   // The report on the first bytes of a file `length` bytes long: its exact
-  // bytes, or (shown) with the controls in caret form; and how it ended.
+  // bytes, or (shown) with the controls in caret form; and how it ended, as
+  // the console tool's exit status and the ending's name (web_entry.cpp).
   function runCore(module, head, length, shown) {
     module.HEAPU8.set(head, module._zvk_input(head.length));
-    const outcome = module._zvk_report(length, shown);
+    const status = module._zvk_report(length, shown);
     const text = module._zvk_report_text();
-    return { outcome, bytes: module.HEAPU8.slice(text, text + module._zvk_report_size()) };
+    return { status, ending: module.UTF8ToString(module._zvk_ending()),
+             bytes: module.HEAPU8.slice(text, text + module._zvk_report_size()) };
   }
 
   // What a terminal of the code page shows: NUL padding as nothing, the C1
@@ -51,7 +53,6 @@
       (c) => `<U+${c.codePointAt(0).toString(16).toUpperCase().padStart(4, '0')}>`);
   }
 
-  const undecidable = 3; // Outcome::front_rear_undecidable
   let current = null; // { name, saved, shown }
 
   function show() {
@@ -85,9 +86,9 @@
     }
     const saved = runCore(module, head, file.size, false);
     current = { name: file.name, saved: saved.bytes, shown: runCore(module, head, file.size, true).bytes };
-    if (saved.outcome === undecidable) {
-      $('status-note').textContent =
-        'The console tool ends with exit status 1 here: it cannot tell the front wheels from the rear.';
+    if (saved.ending === 'front_rear_undecidable') {
+      $('status-note').textContent = `The console tool ends with exit status ${saved.status} ` +
+        'here: it cannot tell the front wheels from the rear.';
     }
     $('save').disabled = false;
     $('copy').disabled = false;

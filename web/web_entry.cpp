@@ -1,9 +1,20 @@
 // The page's way into the tool's core: it hands over a lap's leading bytes
 // and its true length, and gets back what the console tool writes to a file
-// for that lap, or the same with the controls shown for the page to decode.
+// for that lap, or the same with the controls shown for the page to decode,
+// and how the run ended. The ending reaches the page as the console tool's
+// exit status and as a name that stays the same from one release to the
+// next, never as a number of the core's enum:
+//   "done"                    the whole report
+//   "not_a_hotlap"            no signature, or the excluded format
+//   "too_short"               a hotlap's start, shorter than the report reads
+//   "too_long"                2 GiB or more, refused by its size
+//   "front_rear_undecidable"  the wheels all on one axle (status 1)
+// ("not_loaded", a file that could not be read, is the console's alone: the
+// page reads the file itself.)
 
 #include "hotlap_layout.hpp"
 #include "lap_report.hpp"
+#include "outcome.hpp"
 #include "text_sink.hpp"
 
 #include <cstddef>
@@ -16,6 +27,25 @@ namespace {
 
 std::vector<std::byte> input;
 std::string report;
+Outcome ending = Outcome::done;
+
+const char* name_of(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::done:
+        return "done";
+    case Outcome::not_loaded:
+        return "not_loaded";
+    case Outcome::not_a_hotlap:
+        return "not_a_hotlap";
+    case Outcome::too_short:
+        return "too_short";
+    case Outcome::too_long:
+        return "too_long";
+    case Outcome::front_rear_undecidable:
+        return "front_rear_undecidable";
+    }
+    return "";
+}
 
 } // namespace
 
@@ -36,8 +66,9 @@ std::byte* zvk_input(std::size_t count) {
 
 // Reports on the bytes handed in, the first bytes of a file `length` bytes
 // long (a JavaScript number, exact up to 2^53). `shown` asks for the controls
-// in caret form. Answers the outcome's number (see outcome.hpp); the text is
-// at zvk_report_text(), zvk_report_size() bytes long.
+// in caret form. Answers the exit status the console tool ends with for this
+// lap; the text is at zvk_report_text(), zvk_report_size() bytes long, and
+// the ending's name at zvk_ending().
 int zvk_report(double length, bool shown) {
     // A length the page cannot have sent (negative, NaN) would make the
     // conversion undefined, so it counts as none.
@@ -45,12 +76,11 @@ int zvk_report(double length, bool shown) {
         length > 0 && length < 0x1p63 ? static_cast<std::uint64_t>(length) : 0;
     StringSink out{shown ? Display::controls_only : Display::as_is};
     print_banner(out);
-    Outcome outcome = Outcome::not_a_hotlap;
-    if (print_size_line(file_length, out) == SizeVerdict::load) {
-        outcome = report_on_lap(hotlap::Reader{std::span<const std::byte>{input}}, out);
-    }
+    const auto refused = print_size_line(file_length, out);
+    ending =
+        refused ? *refused : report_on_lap(hotlap::Reader{std::span<const std::byte>{input}}, out);
     report = out.text();
-    return static_cast<int>(outcome);
+    return exit_status(ending);
 }
 
 const char* zvk_report_text() {
@@ -59,6 +89,11 @@ const char* zvk_report_text() {
 
 std::size_t zvk_report_size() {
     return report.size();
+}
+
+// The name of the last report's ending, NUL-terminated (see the top).
+const char* zvk_ending() {
+    return name_of(ending);
 }
 
 } // extern "C"

@@ -23,9 +23,10 @@ function pageReport(file, shown) {
   fs.readSync(fd, head, 0, head.length, 0);
   fs.closeSync(fd);
   core.HEAPU8.set(head, core._zvk_input(head.length));
-  const outcome = core._zvk_report(length, shown);
+  const status = core._zvk_report(length, shown);
   const text = core._zvk_report_text();
-  return { outcome, bytes: Buffer.from(core.HEAPU8.slice(text, text + core._zvk_report_size())) };
+  return { status, ending: core.UTF8ToString(core._zvk_ending()),
+           bytes: Buffer.from(core.HEAPU8.slice(text, text + core._zvk_report_size())) };
 }
 const env = { PATH: process.env.PATH, LC_ALL: 'C', TZ: 'UTC' };
 function nativeReport(file) {
@@ -49,31 +50,32 @@ function lap(name, length = 4096, player = 'Jorg Pilot', patches = []) {
   return file;
 }
 const rearOffset = [0, 0, 0x80, 0xbf]; // -1.0f: every wheel behind the centre
+// Each lap, and how the page's entry names its ending.
 const laps = [
-  ['the example', path.join(source, 'examples', 'sample.qdp')],
-  ['a lap of 6 MiB', lap('big.qdp', 6 << 20)],
-  ['a lap of exactly 1024 bytes', lap('exact.qdp', 1024)],
-  ['a file of 1023 bytes', lap('short.qdp', 1023)],
-  ['an empty file', lap('empty.qdp', 0)],
-  ['a wrong signature', lap('signature.qdp', 4096, 'Jorg Pilot', [[0, [0x5a, 0x56, 0x4b]]])],
-  ['the excluded format', lap('format.qdp', 4096, 'Jorg Pilot', [[15, [1]]])],
+  ['the example', path.join(source, 'examples', 'sample.qdp'), 'done'],
+  ['a lap of 6 MiB', lap('big.qdp', 6 << 20), 'done'],
+  ['a lap of exactly 1024 bytes', lap('exact.qdp', 1024), 'done'],
+  ['a file of 1023 bytes', lap('short.qdp', 1023), 'too_short'],
+  ['an empty file', lap('empty.qdp', 0), 'not_a_hotlap'],
+  ['a wrong signature', lap('signature.qdp', 4096, 'Jorg Pilot', [[0, [0x5a, 0x56, 0x4b]]]), 'not_a_hotlap'],
+  ['the excluded format', lap('format.qdp', 4096, 'Jorg Pilot', [[15, [1]]]), 'not_a_hotlap'],
   ['every wheel at the rear', lap('axle.qdp', 4096, 'Jorg Pilot',
-    [0, 1, 2, 3].map((wheel) => [512 + 128 * wheel + 4, rearOffset]))],
-  ['controls in a name', lap('controls.qdp', 4096, '\\x1b]0;pwned\\x07\\x1b[2J\\x7f\\x01')],
-  ['markup in a name', lap('markup.qdp', 4096, '</pre><script>alert(1)</script>')],
-  ['high bytes and NUL in a name', lap('high.qdp', 4096, 'Pawe\\xb3\\x00\\x9b\\xc2\\x9b\\xff')],
+    [0, 1, 2, 3].map((wheel) => [512 + 128 * wheel + 4, rearOffset])), 'front_rear_undecidable'],
+  ['controls in a name', lap('controls.qdp', 4096, '\\x1b]0;pwned\\x07\\x1b[2J\\x7f\\x01'), 'done'],
+  ['markup in a name', lap('markup.qdp', 4096, '</pre><script>alert(1)</script>'), 'done'],
+  ['high bytes and NUL in a name', lap('high.qdp', 4096, 'Pawe\\xb3\\x00\\x9b\\xc2\\x9b\\xff'), 'done'],
 ];
 // 3 GiB, sparse: the page never holds it, and it is refused by its size.
 const sparse = lap('sparse.qdp', 4096);
 fs.truncateSync(sparse, 3 * 2 ** 30);
-laps.push(['a sparse file of 3 GiB', sparse]);
+laps.push(['a sparse file of 3 GiB', sparse, 'too_long']);
 
-
-for (const [row, file] of laps) {
+for (const [row, file, ending] of laps) {
   const page = pageReport(file, 0);
   const console = nativeReport(file);
   assert.equal(page.bytes.toString('latin1'), console.bytes.toString('latin1'), row);
-  assert.equal(page.outcome === 3 ? 1 : 0, console.status, `${row}: the outcome against the exit status`);
+  assert.equal(page.status, console.status, `${row}: the exit status`);
+  assert.equal(page.ending, ending, `${row}: the ending`);
 }
 assert.deepEqual(pageReport(laps[0][1], 0).bytes, fs.readFileSync(path.join(source, 'examples', 'sample.txt')));
 
