@@ -17,14 +17,17 @@ endif()
 
 set(web_dir ${PROJECT_BINARY_DIR}/web)
 set(ZVK_WEB_PAGE_FILE ${web_dir}/zvk-setup-dumper.html)
-file(GLOB web_sources LIST_DIRECTORIES false ${PROJECT_SOURCE_DIR}/web/* ${PROJECT_SOURCE_DIR}/src/*)
-add_custom_command(OUTPUT ${ZVK_WEB_PAGE_FILE}
-  COMMAND ${CMAKE_COMMAND} -S ${PROJECT_SOURCE_DIR} -B ${web_dir} -G ${CMAKE_GENERATOR}
-          --toolchain ${ZVK_EMSCRIPTEN_TOOLCHAIN} -D CMAKE_BUILD_TYPE=Release
-          -D CMAKE_COMPILE_WARNING_AS_ERROR=${CMAKE_COMPILE_WARNING_AS_ERROR}
-  COMMAND ${CMAKE_COMMAND} --build ${web_dir}
-  COMMAND ${CMAKE_COMMAND} -E copy ${web_dir}/zvk-setup-dumper-${PROJECT_VERSION}.html
-          ${PROJECT_BINARY_DIR}
-  DEPENDS ${web_sources} ${PROJECT_SOURCE_DIR}/CMakeLists.txt
-  VERBATIM)
-add_custom_target(web-page ALL DEPENDS ${ZVK_WEB_PAGE_FILE})
+# The build in <build>/web knows the files the page is made of, by name, and
+# remakes what one of them changed: it runs on every build of this one, and
+# does nothing when the page is up to date. Its release file lands here.
+include(ExternalProject)
+ExternalProject_Add(web-page
+  SOURCE_DIR ${PROJECT_SOURCE_DIR}
+  BINARY_DIR ${web_dir}
+  PREFIX ${PROJECT_BINARY_DIR}/web-page
+  CMAKE_ARGS --toolchain ${ZVK_EMSCRIPTEN_TOOLCHAIN} -D CMAKE_BUILD_TYPE=Release
+             -D CMAKE_COMPILE_WARNING_AS_ERROR=${CMAKE_COMPILE_WARNING_AS_ERROR}
+  BUILD_ALWAYS ON
+  BUILD_BYPRODUCTS ${ZVK_WEB_PAGE_FILE}
+  INSTALL_COMMAND ${CMAKE_COMMAND} -E copy ${web_dir}/zvk-setup-dumper-${PROJECT_VERSION}.html
+                  ${PROJECT_BINARY_DIR})
