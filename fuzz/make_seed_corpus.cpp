@@ -1,6 +1,6 @@
 // Writes the fuzzer's seed corpus into a folder, one file per case.
 //   make_seed_corpus FOLDER
-#include "hotlap_builder.hpp"
+#include "write_laps.hpp"
 
 #include <filesystem>
 #include <limits>

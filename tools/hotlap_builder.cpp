@@ -1,10 +1,8 @@
 #include "hotlap_builder.hpp"
 
-#include "byte_files.hpp"
-
 #include <algorithm>
 #include <bit>
-#include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -65,21 +63,6 @@ std::vector<std::byte> build_hotlap(const HotlapFields& lap) {
         file.real(block + 44, wheel.brake_torque);
     }
     return file.take();
-}
-
-int write_laps(const char* program, std::span<const LapFile> laps) {
-    for (const auto& [path, lap] : laps) {
-        if (!write_bytes(path, build_hotlap(lap))) {
-            std::fprintf(stderr, "%s: cannot write %s\n", program, path.string().c_str());
-            return 1;
-        }
-    }
-    return 0;
-}
-
-int usage(const char* synopsis) {
-    std::fprintf(stderr, "usage: %s\n", synopsis);
-    return 2;
 }
 
 HotlapFields sample_hotlap() {

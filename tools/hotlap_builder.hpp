@@ -7,10 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
 struct WheelFields {
@@ -43,14 +40,6 @@ struct HotlapFields {
 };
 
 [[nodiscard]] std::vector<std::byte> build_hotlap(const HotlapFields& lap);
-
-// For the programs that write laps: writes each, or names on standard error
-// the first that cannot be written. Their exit status: 0, or 1 on failure.
-using LapFile = std::pair<std::filesystem::path, HotlapFields>;
-[[nodiscard]] int write_laps(const char* program, std::span<const LapFile> laps);
-
-// Prints "usage: " and `synopsis` on standard error; the exit status 2.
-[[nodiscard]] int usage(const char* synopsis);
 
 // A plausible lap: five gears, rear wheels in blocks 0 and 1, softer compound
 // at the front.

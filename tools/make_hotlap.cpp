@@ -2,7 +2,7 @@
 // another player's name, in which \xHH stands for the byte HH (so that a test
 // can pass control characters through any command line).
 //   make_hotlap OUTPUT [LENGTH [PLAYER]]
-#include "hotlap_builder.hpp"
+#include "write_laps.hpp"
 
 #include <cstdlib>
 #include <string>
