@@ -1,10 +1,13 @@
-// What the sink does with standard output on POSIX systems, each case in a
-// forked child whose standard output the test controls.
+// What the sink does with standard output on POSIX systems, and how a
+// terminal there shows a field, each case in a forked child whose standard
+// output and environment the test controls.
+#include "platform.hpp"
 #include "text_sink.hpp"
 
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <sys/socket.h>
@@ -69,6 +72,47 @@ TEST(StdoutSink, AFailedCloseIsAFailedWrite) {
         _exit(out.close() == EBADF ? 0 : 1);
     }
     EXPECT_TRUE(succeeds(child));
+}
+
+// LC_ALL, then LC_CTYPE, then LANG: the first set and not empty names the
+// terminal's character set, whatever the others say. pl_PL.UTF-8 need not
+// be installed: its name says UTF-8.
+TEST(OutputDisplay, TheFirstLocaleVariableSetDecidesTheCharacterSet) {
+    struct Case {
+        const char* lc_all;
+        const char* lc_ctype;
+        const char* lang;
+        Display expected;
+    };
+    const Case cases[] = {
+        {"C", "pl_PL.UTF-8", "pl_PL.UTF-8", Display::c1_terminal},
+        {"pl_PL.UTF-8", "C", "C", Display::utf8_terminal},
+        {nullptr, "C", "pl_PL.UTF-8", Display::c1_terminal},
+        {nullptr, "pl_PL.UTF-8", "C", Display::utf8_terminal},
+        {"", "pl_PL.UTF-8", "C", Display::utf8_terminal}, // empty is unset
+        {nullptr, "", "C.UTF-8", Display::utf8_terminal},
+        {nullptr, nullptr, nullptr, Display::c1_terminal}, // the C locale: ASCII
+    };
+    for (const Case& c : cases) {
+        const pid_t child = fork();
+        if (child == 0) {
+            const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+            if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0) {
+                _exit(2);
+            }
+            dup2(open(ptsname(terminal), O_RDWR | O_NOCTTY), STDOUT_FILENO);
+            const std::array<std::pair<const char*, const char*>, 3> variables{
+                {{"LC_ALL", c.lc_all}, {"LC_CTYPE", c.lc_ctype}, {"LANG", c.lang}}};
+            unsetenv("LOCPATH");
+            for (const auto& [name, value] : variables) {
+                value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+            }
+            _exit(platform::output_display() == c.expected ? 0 : 1);
+        }
+        EXPECT_TRUE(succeeds(child)) << "LC_ALL=" << (c.lc_all ? c.lc_all : "(unset)")
+                                     << " LC_CTYPE=" << (c.lc_ctype ? c.lc_ctype : "(unset)")
+                                     << " LANG=" << (c.lang ? c.lang : "(unset)");
+    }
 }
 
 } // namespace

@@ -67,7 +67,9 @@ TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
     // or ISO 8859, where each byte 80-9F is a C1 control and 0xC2 a letter;
     // one in KOI8-R, where they are letters that an 8-bit terminal obeys all
     // the same; one in GB18030, where none of them is a control alone; and a
-    // web page. A file gets every field unchanged.
+    // web page. A file gets every field unchanged. The next field follows
+    // with a byte that would end a letter begun by the field's last bytes: a
+    // display shows the field alone, never reading on into the next.
     struct Shown {
         std::string field, utf8, iso_8859, koi8, gb18030, web_page;
     };
@@ -84,6 +86,9 @@ TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
         everywhere("A\0B"s, "A\0B"s),
         everywhere("\xc2\xa9", "\xc2\xa9"),
         everywhere("\xc2", "\xc2"),
+        {"x\xe2\x80", "x\xe2<U+0080>", "x\xe2<U+0080>", "x\xe2<80>", "x\xe2\x80", "x\xe2\x80"},
+        {"\xf0\x9f\x98", "\xf0<U+009F><U+0098>", "\xf0<U+009F><U+0098>", "\xf0<9F><98>",
+         "\xf0\x9f\x98", "\xf0\x9f\x98"},
         {"\x9b", "<U+009B>", "<U+009B>", "<9B>", "\x9b", "\x9b"},
         {"\x80\x9f\xa0", "<U+0080><U+009F>\xa0", "<U+0080><U+009F>\xa0", "<80><9F>\xa0",
          "\x80\x9f\xa0", "\x80\x9f\xa0"},
@@ -112,6 +117,7 @@ TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
     };
     const Display gb18030{Display::Kind::c1_terminal, 0};
     for (const Shown& c : cases) {
+        const std::string file = c.field + "\x9b\x80Next";
         for (const auto& [display, expected] : {std::pair{Display::utf8_terminal, c.utf8},
                                                 {Display::c1_terminal, c.iso_8859},
                                                 {Display::single_byte_letters, c.koi8},
@@ -119,7 +125,7 @@ TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
                                                 {Display::controls_only, c.web_page},
                                                 {Display::as_is, c.field}}) {
             StringSink out{display};
-            out.write_field(std::as_bytes(std::span{c.field}));
+            out.write_field(std::as_bytes(std::span{file}).first(c.field.size()));
             EXPECT_EQ(out.text(), expected)
                 << ::testing::PrintToString(c.field) << " kind " << static_cast<int>(display.kind);
         }
