@@ -31,7 +31,7 @@ NumberText fixed_point(double value, Decimals places) {
 
     char* const limit = begin + text.chars_.size();
     char* end = nullptr;
-    // Kept on purpose (docs/development.md, "Rules kept as the simulator has them").
+    // kept as the simulator has it
     if (is_tie(value, decimals)) {
         // Correct rounding would go to even. The exact digits of a tie have one
         // place more, a 5, and the place before it always holds 2 or 7
@@ -52,7 +52,7 @@ std::int32_t truncate_to_int32(double value) {
     if (!std::isfinite(value) || std::fabs(value) >= two_to_63) {
         return 0;
     }
-    // Kept on purpose (docs/development.md, "Rules kept as the simulator has them").
+    // kept as the simulator has it
     const auto wide = static_cast<std::int64_t>(value);                 // toward zero
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(wide)); // low 32 bits
 }

@@ -11,8 +11,10 @@ namespace {
 
 // Turns N/m into N/mm and Ns/m into Ns/mm. A single-precision 0.001 is not the
 // double 0.001, and the last digit shown depends on which one multiplies.
+// kept as the simulator has it
 constexpr float metres_per_millimetre = 0.001F;
 
+// kept as the simulator has it
 constexpr std::array<std::string_view, 9> compound_names{
     "RACE R1",     "RACE R2", "RACE R3", "RACE R4", "ROAD SUPER",
     "ROAD NORMAL", "HYBRID",  "KNOBBLY", "???", // every code from 8 up
@@ -89,6 +91,7 @@ void print_brakes(const hotlap::Reader& front, const hotlap::Reader& rear, TextS
 void print_gearbox(const hotlap::Reader& file, TextSink& out) {
     out.write("\n--------Gearbox ratios----------\n");
     // A count of 0x80 and above reads as negative and prints no gear.
+    // kept as the simulator has it
     const int count = file.signed_byte(hotlap::layout::gear_count);
     for (std::size_t gear = 0; std::cmp_less(gear, count) && gear < gear_labels.size(); ++gear) {
         out.write(gear_labels[gear]);
@@ -110,7 +113,7 @@ std::optional<Axles> select_axles(const hotlap::Reader& file) {
         const float offset = file.record(hotlap::layout::wheel_blocks, block)
                                  .real(hotlap::wheel::longitudinal_offset);
         // Not-a-number compares false and so goes to the rear; -0 equals 0.
-        // Kept on purpose (docs/development.md, "Rules kept as the simulator has them").
+        // kept as the simulator has it
         (offset >= 0.0F ? front : rear) = block;
     }
     if (!front || !rear) {
@@ -125,7 +128,7 @@ BrakeFigures brake_figures(float front_torque, float rear_torque) {
     // The sum of two singles is exact in double unless one torque dwarfs the
     // other, so the share stays below 2^26 in magnitude (or is infinite or not
     // a number) and narrowing it to single precision is always defined.
-    // Kept on purpose (docs/development.md, "Rules kept as the simulator has them").
+    // kept as the simulator has it
     const auto share = static_cast<float>(front / (mean * 2.0));
     return {truncate_to_int32(mean), truncate_to_int32(static_cast<double>(share) * 100.0)};
 }
@@ -133,7 +136,7 @@ BrakeFigures brake_figures(float front_torque, float rear_torque) {
 Outcome print_setup(const hotlap::Reader& file, TextSink& out) {
     const auto axles = select_axles(file);
     if (!axles) {
-        // Kept on purpose (docs/development.md, "Rules kept as the simulator has them").
+        // kept as the simulator has it
         out.write("Error: can't figure out what tires are front/rear :-)\n");
         return Outcome::front_rear_undecidable;
     }
