@@ -71,7 +71,7 @@ private:
 // PAUSE waits, that prints its own.
 class Pause {
 public:
-    // Decides whether the pause waits at all.
+    // Decides whether the tool itself waits for the key.
     Pause();
 
     [[nodiscard]] std::string_view prompt() const;
@@ -80,7 +80,7 @@ public:
     void wait() const;
 
 private:
-    bool waits_;
+    bool waits_ = false;
 };
 
 } // namespace platform

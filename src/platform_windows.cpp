@@ -298,7 +298,7 @@ bool InputFile::read_whole(std::span<std::byte> buffer) {
 }
 
 // The command interpreter's PAUSE prints its own prompt and waits for a key.
-Pause::Pause() : waits_(true) {}
+Pause::Pause() = default;
 
 std::string_view Pause::prompt() const {
     return "";

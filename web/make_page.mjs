@@ -10,7 +10,6 @@ const [templateFile, pageScript, coreScript, coreModule, version, output] = proc
 const hash = (text) => `'sha256-${createHash('sha256').update(text, 'utf8').digest('base64')}'`;
 
 const script = [
-  `const zvkVersion = ${JSON.stringify(version)};`,
   `const zvkCoreModule = "${readFileSync(coreModule).toString('base64')}";`,
   readFileSync(coreScript, 'utf8'),
   readFileSync(pageScript, 'utf8'),
