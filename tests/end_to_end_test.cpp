@@ -18,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST_F(EndToEnd, CommandLineAndPrompt) {
+TEST_F(EndToEnd, TheFirstArgumentOrTheWordTypedNamesTheLap) {
     ASSERT_TRUE(write_bytes("my", build_hotlap(sample_hotlap())));
     // Players name their laps in their own scripts, outside any ANSI code page.
     const std::u8string name = u8"J\u00f6rg_\u30e9\u30c3\u30d7.qdp";
@@ -41,7 +41,7 @@ TEST_F(EndToEnd, CommandLineAndPrompt) {
     expect_runs(runs);
 }
 
-TEST_F(EndToEnd, EachWayARunEnds) {
+TEST_F(EndToEnd, EachEndingPrintsItsMessageAndGivesItsStatus) {
     fs::create_directory("folder");
     ASSERT_TRUE(write_bytes("empty.qdp", {}));
     ASSERT_TRUE(write_bytes("text.txt", std::vector<std::byte>(2000, std::byte{'x'})));
@@ -74,7 +74,7 @@ TEST_F(EndToEnd, EachWayARunEnds) {
     expect_runs(runs);
 }
 
-TEST_F(EndToEnd, AFullDisk) {
+TEST_F(EndToEnd, AFullDiskFailsWithStatus2) {
     if (!std::ofstream(full_device).is_open()) {
         GTEST_SKIP() << full_device << " does not open: no device here fails every write";
     }
@@ -86,7 +86,7 @@ TEST_F(EndToEnd, AFullDisk) {
                   .output_to = full_device}});
 }
 
-TEST_F(EndToEnd, LongNamesAndHugeFiles) {
+TEST_F(EndToEnd, LongNamesOpenAndFilesOf2GiBOrMoreAreRefused) {
     fs::path deep;
     for (int level = 0; level < 24; ++level) {
         deep /= std::string(50, static_cast<char>('a' + level));

@@ -391,7 +391,7 @@ private:
     termios before_{};
 };
 
-TEST_F(Terminal, EachWayThePauseEnds) {
+TEST_F(Terminal, EveryWayOutOfThePauseGivesTheTerminalBack) {
     std::vector<TerminalRun> runs = {
         {.what = "a key"},
         {.what = "an arrow key, whose rest must not reach the shell", .typed = "\x1b[A"},
@@ -416,7 +416,7 @@ TEST_F(Terminal, EachWayThePauseEnds) {
     run_each(runs);
 }
 
-TEST_F(Terminal, TwoSignalsMicrosecondsApart) {
+TEST_F(Terminal, TwoSignalsMicrosecondsApartGiveTheTerminalBack) {
     // As a supervisor that sends TERM twice, or bash's `kill %1`: the second
     // comes while the tool takes the first. Rare each time, so many runs; the
     // first that leaves the terminal raw ends the test.
@@ -444,7 +444,7 @@ TEST_F(Terminal, CtrlZGivesTheTerminalBack) {
     });
 }
 
-TEST_F(Terminal, OneRunEach) {
+TEST_F(Terminal, ControlsAreShownAndOnlyAPersonIsWaitedFor) {
     HotlapFields crafted = sample_hotlap();
     crafted.player = "\x1b[2J\x1b]0;x\a\rBrake\t99%\n\x7f\xc2\x9b";
     ASSERT_TRUE(write_bytes("crafted.qdp", build_hotlap(crafted)));
@@ -491,7 +491,7 @@ TEST_F(Terminal, OneRunEach) {
     }
 }
 
-TEST_F(Terminal, CharacterSetsOfLocalesCompiledHere) {
+TEST_F(Terminal, EachCharacterSetHasItsOwnControlsShown) {
     // Compiled here so that no locale need be installed. EUC-JP: 0x8E starts
     // a half-width letter, 0x9B alone is a control sequence introducer.
     // KOI8-R and CP1251 call 0x80-0x9F letters (CP1251 C2 84 is two), which
@@ -620,7 +620,7 @@ TEST_F(EndToEnd, OnlyRegularFilesAreOpened) {
     waitpid(writer, nullptr, 0);
 }
 
-TEST_F(EndToEnd, ALinkPointedAtAPipeBetweenTheLookAndTheOpen) {
+TEST_F(EndToEnd, TheFileLookedAtIsTheFileRead) {
     // strace holds the tool after each look at a file (newfstatat) while the
     // link is pointed at a named pipe whose writer waits: on Linux the file
     // looked at is the file read, and the pipe is never opened.
@@ -661,7 +661,7 @@ constexpr bool sanitized = true;
 constexpr bool sanitized = false;
 #endif
 
-TEST_F(EndToEnd, AddressSpaceRunsOut) {
+TEST_F(EndToEnd, AddressSpaceThatRunsOutEndsTheRunInOrder) {
     if (sanitized) {
         GTEST_SKIP() << "the sanitizers reserve more address space than the limits allow";
     }
@@ -683,7 +683,7 @@ TEST_F(EndToEnd, AddressSpaceRunsOut) {
     });
 }
 
-TEST_F(EndToEnd, AFileThatDeliversLessThanItsLength) {
+TEST_F(EndToEnd, AFileThatDeliversLessThanItsLengthIsNotReported) {
     // sysfs gives every attribute a length of 4096 but holds far fewer bytes.
     const fs::path attribute = "/sys/kernel/mm/transparent_hugepage/enabled";
     std::error_code error;

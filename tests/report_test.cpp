@@ -348,7 +348,7 @@ TEST(SetupReport, GearCountIsSignedAndCappedAtSix) {
     }
 }
 
-TEST(SetupReport, SuspensionValuesInMillimetres) {
+TEST(SetupReport, SuspensionValuesAreShownInMillimetres) {
     const Report result = report_of([](HotlapFields& lap) {
         lap.wheels[3] = {.longitudinal_offset = 2.0F,
                          .motion_range = 0.0625F,

@@ -20,7 +20,7 @@ std::vector<std::byte> valid_file() {
     return build_hotlap(lap);
 }
 
-TEST(Robustness, EveryPrefixOfAValidFile) {
+TEST(Robustness, EveryPrefixOfALapEndsInOrder) {
     const auto whole = valid_file();
     const std::size_t signature_width = 6;
     for (std::size_t length = 0; length <= whole.size(); ++length) {
@@ -35,7 +35,7 @@ TEST(Robustness, EveryPrefixOfAValidFile) {
     }
 }
 
-TEST(Robustness, EverySingleByteChange) {
+TEST(Robustness, EverySingleByteChangeEndsInOrder) {
     const auto original = valid_file();
     const std::string_view signature = "ZKVQDP";
     for (std::size_t offset = 0; offset < original.size(); ++offset) {
@@ -55,7 +55,7 @@ TEST(Robustness, EverySingleByteChange) {
 
 // A file that shrinks between sizing and reading leaves the buffer short:
 // the read says so instead of reporting on bytes that never came.
-TEST(Robustness, AFileCutShortAfterItWasSized) {
+TEST(Robustness, AFileCutShortAfterItWasSizedFailsToLoad) {
     const auto lap = valid_file();
     const std::filesystem::path name = "cut-short.qdp";
     for (const std::size_t kept : {lap.size(), lap.size() - 1, std::size_t{0}}) {

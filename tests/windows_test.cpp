@@ -21,7 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-TEST_F(EndToEnd, APartlyQuotedProgramPathInABatchFile) {
+TEST_F(EndToEnd, APartlyQuotedProgramPathInABatchFileRunsTheTool) {
     // The C runtime splits this line as every program does; the shell's
     // CommandLineToArgvW would see "\zvk-setup-dumper.exe" as the first argument.
     fs::create_directory("Laps tools");
