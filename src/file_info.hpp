@@ -7,9 +7,8 @@
 
 #include <optional>
 
-// Accepts a file that carries the signature, is not of the excluded format and
-// is long enough for the whole report (answers nothing); otherwise prints the
-// rejection message and answers not_a_hotlap, or too_short for a hotlap's start.
+// Nothing for a hotlap file long enough for the whole report; else prints the
+// rejection message, and answers too_short for a hotlap's start, or not_a_hotlap.
 [[nodiscard]] std::optional<Outcome> recognise(const hotlap::Reader& file, TextSink& out);
 
 // The rejection message, also for files refused before they are loaded.

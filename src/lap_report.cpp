@@ -14,7 +14,6 @@ std::optional<Outcome> print_size_line(std::uint64_t length, TextSink& out) {
     constexpr std::uint64_t longest_countable = 0x7fff'ffff;
     out.write("File size: ");
     out.write(decimal(length).view());
-    // kept as the simulator has it
     out.write(" bytes");
     if (length > longest_countable) {
         print_not_a_hotlap(out);

@@ -13,9 +13,8 @@
 void print_banner(TextSink& out);
 
 // Prints "File size: N bytes", with no newline: what follows ends the line.
-// The tool counts a file's length in a signed 32-bit number, so a file of
-// 2 GiB or more is refused as no hotlap file, its message printed, and is
-// never loaded: then the answer is Outcome::too_long, else nothing.
+// A file of 2 GiB or more, longer than the tool's signed 32-bit count, is
+// refused unread as no hotlap file, its message printed: Outcome::too_long.
 [[nodiscard]] std::optional<Outcome> print_size_line(std::uint64_t length, TextSink& out);
 
 // Recognises the loaded bytes, then prints the information block and the car

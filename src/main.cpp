@@ -21,7 +21,6 @@
 
 namespace {
 
-// The messages, word for word.
 // kept as the simulator has it
 constexpr std::string_view prompt = "File name: ";
 constexpr std::string_view cannot_open = "File doesn't exist/Unable to open file\n";
@@ -86,9 +85,8 @@ Outcome load_and_report(std::optional<platform::InputFile> file, StdoutSink& out
     return report_on_lap(hotlap::Reader{contents}, out);
 }
 
-// 2 when standard output did not take every byte: a report cut short by a
-// full disk is a failure, and the one thing the tool says on standard error.
-// Otherwise the outcome's own status.
+// 2 when standard output did not take every byte (a full disk, say), the one
+// thing the tool says on standard error; else the outcome's own status.
 int closing_status(StdoutSink& out, Outcome outcome) {
     if (const auto failure = out.close()) {
         std::fprintf(stderr, "zvk-setup-dumper: cannot write to standard output: %s\n",

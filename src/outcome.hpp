@@ -1,6 +1,5 @@
 // How a run ends, as each step answers it: the report printed whole, or the
 // failure that stopped it, whose message has been printed where it arose.
-// Every front end takes the exit status from here.
 #pragma once
 
 enum class Outcome {

@@ -71,8 +71,7 @@ private:
 // PAUSE waits, that prints its own.
 class Pause {
 public:
-    // Decides whether the tool itself waits for the key.
-    Pause();
+    Pause(); // decides whether the tool itself waits for the key
 
     [[nodiscard]] std::string_view prompt() const;
     [[nodiscard]] std::string_view after_key() const;

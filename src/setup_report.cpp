@@ -9,8 +9,7 @@
 
 namespace {
 
-// Turns N/m into N/mm and Ns/m into Ns/mm. A single-precision 0.001 is not the
-// double 0.001, and the last digit shown depends on which one multiplies.
+// Per metre to per millimetre, by the single-precision 0.001, not the double.
 // kept as the simulator has it
 constexpr float metres_per_millimetre = 0.001F;
 

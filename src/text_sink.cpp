@@ -56,14 +56,10 @@ std::size_t utf8_length(std::string_view text) {
 
 constexpr std::string_view hex = "0123456789ABCDEF";
 
-// A C1 control by its code point: <U+009B>.
-std::string as_code_point(unsigned char c1) {
-    return {'<', 'U', '+', '0', '0', hex[c1 >> 4], hex[c1 & 0xF], '>'};
-}
-
-// A byte by its value: <9B>, for a set where it is a letter.
-std::string as_byte(unsigned char c) {
-    return {'<', hex[c >> 4], hex[c & 0xF], '>'};
+// A byte 80-9F in brackets: a C1 control by its code point, <U+009B>; in a set
+// where it is a letter, by its value, <9B>.
+std::string bracketed(std::string_view prefix, unsigned char c) {
+    return std::string{'<'}.append(prefix) + hex[c >> 4] + hex[c & 0xF] + '>';
 }
 
 // How the display shows the bytes at the start of `text`, and how many of them
@@ -77,21 +73,21 @@ std::pair<std::string, std::size_t> shown_form(const Display& display, std::stri
     case Display::Kind::utf8_terminal: {
         const std::size_t length = utf8_length(text);
         if (c == 0xC2 && is_c1(byte_at(text, 1))) { // a C1 control: 0xC2 and its code
-            return {as_code_point(byte_at(text, 1)), 2};
+            return {bracketed("U+00", byte_at(text, 1)), 2};
         }
         if (length == 0 && is_c1(c)) {
-            return {as_code_point(c), 1};
+            return {bracketed("U+00", c), 1};
         }
         return {std::string{}, length == 0 ? 1 : length}; // a letter stays whole
     }
     case Display::Kind::c1_terminal:
         if (is_c1(c) && ((display.c1_bytes >> (c - 0x80)) & 1U) != 0) {
-            return {as_code_point(c), 1};
+            return {bracketed("U+00", c), 1};
         }
         break;
     case Display::Kind::single_byte_letters:
         if (is_c1(c)) {
-            return {as_byte(c), 1};
+            return {bracketed("", c), 1};
         }
         break;
     case Display::Kind::as_is:

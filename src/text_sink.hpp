@@ -45,8 +45,7 @@ public:
     ~StdoutSink() { flush(); }
 
     void write(std::string_view text) override;
-    // Hands everything written so far to standard output, e.g. before waiting
-    // for input.
+    // Hands everything written so far to standard output.
     void flush();
     // Flushes only to a terminal, so that what is printed is on the screen
     // before a step that can take time.
