@@ -46,7 +46,7 @@ std::optional<Outcome> recognise(const hotlap::Reader& file, TextSink& out) {
 
 void print_file_info(const hotlap::Reader& file, TextSink& out) {
     // The leading newline ends the size line, which has none of its own.
-    out.write("\n--------File Info--------\n");
+    out.write_piece(Piece::heading, "\n--------File Info--------\n");
     for (const auto& row : info_rows) {
         out.write(row.label);
         out.write_field(file.text(row.field));

@@ -59,47 +59,49 @@ std::string_view compound_name(std::uint8_t code) {
 
 void print_axle(const AxleSection& section, const hotlap::Reader& file, const hotlap::Reader& block,
                 TextSink& out) {
-    out.write(section.heading);
+    out.write_piece(Piece::heading, section.heading);
     for (const auto& line : suspension_lines) {
         const float value = block.real(line.field);
         const double shown = line.per_metre ? in_millimetres(value) : value;
         out.write(line.label);
-        out.write(fixed_point(shown, line.decimals).view());
+        out.write_piece(Piece::number, fixed_point(shown, line.decimals).view());
         out.write(line.unit);
     }
     out.write("Anti Roll:\t ");
-    out.write(fixed_point(in_millimetres(file.real(section.anti_roll)), 1).view());
+    out.write_piece(Piece::number,
+                    fixed_point(in_millimetres(file.real(section.anti_roll)), 1).view());
     out.write("\tN/mm\n");
     out.write(section.tyre_label);
-    out.write(compound_name(block.byte(hotlap::wheel::compound_code)));
+    out.write_piece(Piece::tyre, compound_name(block.byte(hotlap::wheel::compound_code)));
     out.write("\n");
 }
 
 void print_brakes(const hotlap::Reader& front, const hotlap::Reader& rear, TextSink& out) {
     const auto figures = brake_figures(front.real(hotlap::wheel::brake_torque),
                                        rear.real(hotlap::wheel::brake_torque));
-    out.write("\n--------Brakes------------------\n");
+    out.write_piece(Piece::heading, "\n--------Brakes------------------\n");
     out.write("Maximum Per Wheel\t");
-    out.write(decimal(figures.max_per_wheel).view());
+    out.write_piece(Piece::number, decimal(figures.max_per_wheel).view());
     out.write(" Nm\n");
     out.write("Brake Balance (front)\t");
-    out.write(decimal(figures.front_balance).view());
+    out.write_piece(Piece::number, decimal(figures.front_balance).view());
     out.write("%\n");
 }
 
 void print_gearbox(const hotlap::Reader& file, TextSink& out) {
-    out.write("\n--------Gearbox ratios----------\n");
+    out.write_piece(Piece::heading, "\n--------Gearbox ratios----------\n");
     // A count of 0x80 and above reads as negative and prints no gear.
     // kept as the simulator has it
     const int count = file.signed_byte(hotlap::layout::gear_count);
     for (std::size_t gear = 0; std::cmp_less(gear, count) && gear < gear_labels.size(); ++gear) {
         out.write(gear_labels[gear]);
         out.write(" ");
-        out.write(fixed_point(file.real(hotlap::layout::gear_ratios, gear), 3).view());
+        out.write_piece(Piece::number,
+                        fixed_point(file.real(hotlap::layout::gear_ratios, gear), 3).view());
         out.write("\n");
     }
     out.write("Final drive: ");
-    out.write(fixed_point(file.real(hotlap::layout::final_drive), 3).view());
+    out.write_piece(Piece::number, fixed_point(file.real(hotlap::layout::final_drive), 3).view());
     out.write("\n\n");
 }
 

@@ -99,7 +99,19 @@ std::pair<std::string, std::size_t> shown_form(const Display& display, std::stri
 
 } // namespace
 
+void TextSink::write_piece(Piece piece, std::string_view text) {
+    piece_starts(piece);
+    write(text);
+    piece_ends();
+}
+
 void TextSink::write_field(std::span<const std::byte> bytes) {
+    piece_starts(Piece::text);
+    write_field_text(bytes);
+    piece_ends();
+}
+
+void TextSink::write_field_text(std::span<const std::byte> bytes) {
     const std::string_view text{reinterpret_cast<const char*>(bytes.data()), bytes.size()};
     if (display_.kind == Display::Kind::as_is) {
         write(text);

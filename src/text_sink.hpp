@@ -5,14 +5,26 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+// What a piece of the report is, for a sink that takes the report apart.
+enum class Piece : std::uint8_t {
+    heading, // a section's heading, with the newlines around it
+    number,  // a figure, as printed
+    text,    // a text field of the file, as the display shows it
+    tyre,    // a tyre compound's name
+};
+
 class TextSink {
 public:
     virtual void write(std::string_view text) = 0;
+
+    // A heading, a figure or a compound's name: written as it is.
+    void write_piece(Piece piece, std::string_view text);
 
     // A text field of the file, shown as the display asks. NUL, the padding
     // of a short name, always goes out as it is.
@@ -24,10 +36,15 @@ protected:
     TextSink& operator=(const TextSink&) = default;
     ~TextSink() = default;
 
+    // Around the text of each piece, for a sink that tells them apart.
+    virtual void piece_starts(Piece /*piece*/) {}
+    virtual void piece_ends() {}
+
     // Whether a person reads the text as it comes.
     [[nodiscard]] bool terminal() const { return display_.kind != Display::Kind::as_is; }
 
 private:
+    void write_field_text(std::span<const std::byte> bytes);
     // Writes a field's text with what the display shows instead of its
     // controls.
     void write_shown(std::string_view text);
