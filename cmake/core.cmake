@@ -7,7 +7,9 @@ set(ZVK_CORE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/file_info.cpp
   ${PROJECT_SOURCE_DIR}/src/lap_report.cpp
   ${PROJECT_SOURCE_DIR}/src/hotlap_layout.cpp
+  ${PROJECT_SOURCE_DIR}/src/lap_comparison.cpp
   ${PROJECT_SOURCE_DIR}/src/number_text.cpp
+  ${PROJECT_SOURCE_DIR}/src/report_rows.cpp
   ${PROJECT_SOURCE_DIR}/src/setup_report.cpp
   ${PROJECT_SOURCE_DIR}/src/text_sink.cpp)
 

@@ -29,3 +29,11 @@ Outcome report_on_lap(const hotlap::Reader& file, TextSink& out) {
     print_file_info(file, out);
     return print_setup(file, out);
 }
+
+Outcome report_on_file(std::uint64_t length, const hotlap::Reader& file, TextSink& out) {
+    print_banner(out);
+    if (const auto refused = print_size_line(length, out)) {
+        return *refused;
+    }
+    return report_on_lap(file, out);
+}

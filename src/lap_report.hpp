@@ -20,3 +20,8 @@ void print_banner(TextSink& out);
 // Recognises the loaded bytes, then prints the information block and the car
 // setup; each failure prints its own message.
 [[nodiscard]] Outcome report_on_lap(const hotlap::Reader& file, TextSink& out);
+
+// The three steps for a file already in memory, `length` bytes long, of which
+// `file` holds at least the first bytes the report reads.
+[[nodiscard]] Outcome report_on_file(std::uint64_t length, const hotlap::Reader& file,
+                                     TextSink& out);

@@ -75,10 +75,7 @@ int zvk_report(double length, bool shown) {
     const std::uint64_t file_length =
         length > 0 && length < 0x1p63 ? static_cast<std::uint64_t>(length) : 0;
     StringSink out{shown ? Display::controls_only : Display::as_is};
-    print_banner(out);
-    const auto refused = print_size_line(file_length, out);
-    ending =
-        refused ? *refused : report_on_lap(hotlap::Reader{std::span<const std::byte>{input}}, out);
+    ending = report_on_file(file_length, hotlap::Reader{std::span<const std::byte>{input}}, out);
     report = out.text();
     return exit_status(ending);
 }
