@@ -11,16 +11,31 @@
 //   "front_rear_undecidable"  the wheels all on one axle (status 1)
 // ("not_loaded", a file that could not be read, is the console's alone: the
 // page reads the file itself.)
+//
+// Laps side by side: the page hands over each lap's leading bytes and name,
+// and gets back the comparison as JSON, every text in it as it is to be
+// shown (set as text, never as markup):
+//   {"laps": [{"name", "ending", "message"}],  one per column, in the order
+//                                               added; "message" is where a
+//                                               failing report stopped
+//    "reference": 0,                            the column compared with
+//    "notice": "",                              laps left out, past the eighth
+//    "sections": [{"heading", "rows": [{"label", "cells": [{"text",
+//                  "differs", "note"}]}]}],     "note" for a screen reader
+//    "csv": "...", "csvName": "x-comparison.csv"}   what "Save" writes
 
 #include "hotlap_layout.hpp"
+#include "lap_comparison.hpp"
 #include "lap_report.hpp"
 #include "outcome.hpp"
 #include "text_sink.hpp"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -28,6 +43,18 @@ namespace {
 std::vector<std::byte> input;
 std::string report;
 Outcome ending = Outcome::done;
+std::string lap_name;
+std::vector<ComparedLap> compared_laps;
+std::string comparison;
+
+// How the page shows a lap: its fields and its file name.
+constexpr Display shown_display = Display::controls_only;
+
+// A length the page cannot have sent (negative, NaN) would make the
+// conversion undefined, so it counts as none.
+std::uint64_t file_length(double length) {
+    return length > 0 && length < 0x1p63 ? static_cast<std::uint64_t>(length) : 0;
+}
 
 const char* name_of(Outcome outcome) {
     switch (outcome) {
@@ -45,6 +72,97 @@ const char* name_of(Outcome outcome) {
         return "front_rear_undecidable";
     }
     return "";
+}
+
+// Writes JSON into one string: each member or element after the first of
+// its object or array gets a comma.
+class Json {
+public:
+    Json& open(char bracket) {
+        comma();
+        text_ += bracket;
+        first_ = true;
+        return *this;
+    }
+    Json& close(char bracket) {
+        text_ += bracket;
+        first_ = false;
+        return *this;
+    }
+    Json& key(std::string_view name) {
+        text(name);
+        text_ += ':';
+        first_ = true;
+        return *this;
+    }
+    Json& text(std::string_view value) {
+        constexpr std::string_view hex = "0123456789abcdef";
+        comma();
+        text_ += '"';
+        for (const char c : value) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (c == '"' || c == '\\') {
+                text_ += '\\';
+                text_ += c;
+            } else if (byte < 0x20) {
+                text_.append("\\u00").append(1, hex[byte >> 4]).append(1, hex[byte & 0xF]);
+            } else {
+                text_ += c;
+            }
+        }
+        text_ += '"';
+        return *this;
+    }
+    Json& literal(std::string_view value) { // a number, true or false
+        comma();
+        text_ += value;
+        return *this;
+    }
+    [[nodiscard]] const std::string& written() const { return text_; }
+
+private:
+    void comma() {
+        if (!first_) {
+            text_ += ',';
+        }
+        first_ = false;
+    }
+
+    std::string text_;
+    bool first_ = true;
+};
+
+std::string json_of(const Comparison& table) {
+    Json json;
+    json.open('{').key("laps").open('[');
+    for (const auto& lap : table.laps) {
+        json.open('{').key("name").text(lap.name).key("ending").text(name_of(lap.outcome));
+        json.key("message").text(lap.message).close('}');
+    }
+    json.close(']').key("reference").literal(std::to_string(table.reference));
+    json.key("notice").text(table.notice).key("sections").open('[');
+    for (std::size_t i = 0; i < table.rows.size(); ++i) {
+        const ComparedRow& row = table.rows[i];
+        if (i == 0 || row.section != table.rows[i - 1].section) {
+            if (i > 0) {
+                json.close(']').close('}');
+            }
+            json.open('{').key("heading").text(row.section).key("rows").open('[');
+        }
+        json.open('{').key("label").text(row.label).key("cells").open('[');
+        for (const auto& cell : row.cells) {
+            json.open('{').key("text").text(cell.text);
+            json.key("differs").literal(cell.differs ? "true" : "false");
+            json.key("note").text(cell.note).close('}');
+        }
+        json.close(']').close('}');
+    }
+    if (!table.rows.empty()) {
+        json.close(']').close('}');
+    }
+    json.close(']').key("csv").text(comparison_csv(table));
+    json.key("csvName").text(comparison_file_name(table)).close('}');
+    return json.written();
 }
 
 } // namespace
@@ -70,12 +188,9 @@ std::byte* zvk_input(std::size_t count) {
 // lap; the text is at zvk_report_text(), zvk_report_size() bytes long, and
 // the ending's name at zvk_ending().
 int zvk_report(double length, bool shown) {
-    // A length the page cannot have sent (negative, NaN) would make the
-    // conversion undefined, so it counts as none.
-    const std::uint64_t file_length =
-        length > 0 && length < 0x1p63 ? static_cast<std::uint64_t>(length) : 0;
-    StringSink out{shown ? Display::controls_only : Display::as_is};
-    ending = report_on_file(file_length, hotlap::Reader{std::span<const std::byte>{input}}, out);
+    StringSink out{shown ? shown_display : Display::as_is};
+    ending =
+        report_on_file(file_length(length), hotlap::Reader{std::span<const std::byte>{input}}, out);
     report = out.text();
     return exit_status(ending);
 }
@@ -91,6 +206,35 @@ std::size_t zvk_report_size() {
 // The name of the last report's ending, NUL-terminated (see the top).
 const char* zvk_ending() {
     return name_of(ending);
+}
+
+// Starts a comparison afresh.
+void zvk_compare_clear() {
+    compared_laps.clear();
+}
+
+// Room for `count` bytes of a lap's file name, in UTF-8.
+char* zvk_name_input(std::size_t count) {
+    lap_name.assign(count, '\0');
+    return lap_name.data();
+}
+
+// Adds to the comparison the lap whose name and leading bytes were handed
+// in, `length` bytes long. Answers how many laps it holds.
+std::size_t zvk_compare_add(double length) {
+    compared_laps.push_back(take_apart(lap_name, file_length(length),
+                                       hotlap::Reader{std::span<const std::byte>{input}},
+                                       shown_display));
+    return compared_laps.size();
+}
+
+// The comparison against the lap at `reference`, counted from 0 (a negative
+// number, or one past the laps compared: the first whole report), as JSON
+// (see the top), NUL-terminated.
+const char* zvk_comparison(int reference) {
+    const auto chosen = reference >= 0 ? std::optional<std::size_t>(reference) : std::nullopt;
+    comparison = json_of(compare_laps(compared_laps, chosen));
+    return comparison.c_str();
 }
 
 } // extern "C"

@@ -1,7 +1,7 @@
 // The core as the page runs it (WebAssembly under Node, given a lap's
 // leading bytes and its true length), against what the native console tool
-// writes to a file for the same lap, byte for byte; and the caret form of
-// the controls that the page decodes.
+// writes to a file for the same lap, byte for byte; the caret form of the
+// controls that the page decodes; and laps side by side.
 //   node core_test.mjs ZVK_CORE_JS NATIVE_BUILD SOURCE_DIR SCRATCH_DIR
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
@@ -16,14 +16,17 @@ fs.rmSync(scratch, { recursive: true, force: true });
 fs.mkdirSync(scratch, { recursive: true });
 
 // What the page does: reads at most what the report needs, passes the length.
-function pageReport(file, shown) {
+function handIn(file) {
   const length = fs.statSync(file).size;
   const head = Buffer.alloc(Math.min(length, core._zvk_bytes_needed()));
   const fd = fs.openSync(file, 'r');
   fs.readSync(fd, head, 0, head.length, 0);
   fs.closeSync(fd);
   core.HEAPU8.set(head, core._zvk_input(head.length));
-  const status = core._zvk_report(length, shown);
+  return length;
+}
+function pageReport(file, shown) {
+  const status = core._zvk_report(handIn(file), shown);
   const text = core._zvk_report_text();
   return { status, ending: core.UTF8ToString(core._zvk_ending()),
            bytes: Buffer.from(core.HEAPU8.slice(text, text + core._zvk_report_size())) };
@@ -90,4 +93,62 @@ for (const [name, expected] of shown) {
   const file = name === 'sample.qdp' ? laps[0][1] : path.join(scratch, name);
   assert.ok(pageReport(file, 1).bytes.toString('latin1').includes(expected), `${name}: ${JSON.stringify(expected)}`);
 }
-console.log(`${laps.length} laps as the console tool writes them; ${shown.length} shown with carets`);
+
+// Laps side by side: each lap's name and leading bytes, then the comparison.
+function compare(entries, reference = -1) {
+  core._zvk_compare_clear();
+  for (const [name, file] of entries) {
+    const length = handIn(file);
+    const utf8 = Buffer.from(name);
+    core.HEAPU8.set(utf8, core._zvk_name_input(utf8.length));
+    core._zvk_compare_add(length);
+  }
+  return JSON.parse(core.UTF8ToString(core._zvk_comparison(reference)));
+}
+const float = (value) => { const bytes = Buffer.alloc(4); bytes.writeFloatLE(value); return [...bytes]; };
+const front = (offset, value) => [2, 3].map((wheel) => [512 + 128 * wheel + offset, float(value)]);
+const faster = lap('faster.qdp', 4096, 'Jorg Pilot',
+  [...front(32, 110000), ...front(44, 1400), [208, [6]], [232, float(0.8)]]);
+const sample = laps[0][1];
+const pair = compare([['sample.qdp', sample], ['faster.qdp', faster]]);
+assert.deepEqual(pair.laps.map((l) => [l.name, l.ending, l.message]),
+  [['sample.qdp', 'done', ''], ['faster.qdp', 'done', '']]);
+assert.equal(pair.reference, 0);
+assert.deepEqual(pair.sections.map((s) => s.heading),
+  ['File Info', 'Rear Suspension', 'Front Suspension', 'Brakes', 'Gearbox ratios']);
+const cells = (table, lap) => table.sections.flatMap((s) => s.rows.map((r) => [s.heading, r.label, r.cells[lap]]));
+assert.deepEqual(cells(pair, 1).filter(([, , c]) => c.differs).map(([s, l, c]) => [s, l, c.text, c.note]), [
+  ['Front Suspension', 'Stiffness', '110.0 N/mm (\u221210.0)', 'differs from the reference: \u221210.0'],
+  ['Brakes', 'Maximum Per Wheel', '1275 Nm (\u2212100)', 'differs from the reference: \u2212100'],
+  ['Brakes', 'Brake Balance (front)', '54% (\u22124)', 'differs from the reference: \u22124'],
+  ['Gearbox ratios', '6th', '0.800', 'differs from the reference'],
+]);
+assert.ok(cells(pair, 0).every(([, , c]) => !c.differs));
+assert.equal(cells(pair, 0).find(([, l]) => l === '6th')[2].text, '\u2014');
+assert.equal(cells(pair, 0).length, 26);
+assert.ok(pair.csv.startsWith('\ufeffSection,Line,sample.qdp,faster.qdp\r\nFile Info,ZVK Version,1.2.7,1.2.7\r\n'));
+assert.equal(pair.csv.split('\r\n').length, 1 + 26 + 1);
+assert.equal(pair.csvName, 'sample-comparison.csv');
+
+// Failing laps keep their columns; a name is text, its controls shown.
+const markup = '<img src=x onerror=alert(1)>\x1b[2J.qdp';
+const mixed = compare([[markup, path.join(scratch, 'short.qdp')], ['axle.qdp', path.join(scratch, 'axle.qdp')],
+                       ['sample.qdp', sample]]);
+assert.deepEqual(mixed.laps.map((l) => [l.name, l.ending, l.message]), [
+  ['<img src=x onerror=alert(1)>^[[2J.qdp', 'too_short', 'File size: 1023 bytesFile Error/Not A Hotlap!'],
+  ['axle.qdp', 'front_rear_undecidable', "Error: can't figure out what tires are front/rear :-)"],
+  ['sample.qdp', 'done', '']]);
+assert.equal(mixed.reference, 2);
+assert.deepEqual(cells(mixed, 1).filter(([, , c]) => c.text !== '').map(([s]) => s), Array(5).fill('File Info'));
+
+// Eight laps at most; the time to compare them.
+const eight = Array.from({ length: 9 }, (_, i) => [`lap ${i + 1}.qdp`, i % 2 ? faster : sample]);
+const started = performance.now();
+const cut = compare(eight, 1);
+const took = performance.now() - started;
+assert.equal(cut.laps.length, 8);
+assert.equal(cut.notice, 'Only the first 8 of the 9 laps are compared.');
+assert.equal(cells(cut, 0).find(([s, l]) => s === 'Front Suspension' && l === 'Stiffness')[2].text,
+             '120.0 N/mm (+10.0)');
+console.log(`${laps.length} laps as the console tool writes them; ${shown.length} shown with carets; ` +
+            `9 laps compared in ${took.toFixed(1)} ms`);
