@@ -81,15 +81,30 @@
     show();
   }
 
+  // The newest lap chosen or dropped; an older one whose read ends later
+  // shows nothing.
+  let choice = 0;
+  function choose(name, message) {
+    choice += 1;
+    clear(name, message);
+    return choice;
+  }
+
   async function report(file) {
-    clear(file.name, '');
+    const mine = choose(file.name, '');
     const module = await core;
+    if (mine !== choice) {
+      return;
+    }
     const wanted = Math.min(file.size, module._zvk_bytes_needed());
     let head = null;
     try {
       head = new Uint8Array(await file.slice(0, wanted).arrayBuffer());
     } catch (error) {
       head = null;
+    }
+    if (mine !== choice) {
+      return;
     }
     if (!head || head.length !== wanted) {
       clear(file.name, 'This file cannot be read: it may be a folder, or it was moved, ' +
@@ -132,7 +147,7 @@
     const entry = item && item.webkitGetAsEntry ? item.webkitGetAsEntry() : null;
     const [file] = event.dataTransfer.files;
     if (entry && entry.isDirectory) {
-      clear(file ? file.name : '', 'A folder cannot be read: drop a lap file.');
+      choose(file ? file.name : '', 'A folder cannot be read: drop a lap file.');
     } else if (file) {
       report(file);
     }

@@ -321,6 +321,37 @@ scenario('every code page of Windows to read names in', {}, async (page) => {
   }
 });
 
+// The newest choice wins, from the chooser or dropped, over an older lap
+// whose read is slow and then ends, or fails.
+for (const [first, second, ending] of [['choose', 'choose', 'ends'], ['choose', 'drop', 'fails'],
+                                       ['drop', 'choose', 'fails'], ['drop', 'drop', 'ends']]) {
+  scenario(`a lap ${second === 'drop' ? 'dropped' : 'chosen'} after one ${first === 'drop' ? 'dropped' : 'chosen'} ` +
+           `whose slow read ${ending}`, {}, async (page) => {
+    const newer = lap('newer.qdp', 'Newer Pilot');
+    await page.run(() => {
+      const read = Blob.prototype.arrayBuffer;
+      Blob.prototype.arrayBuffer = function held() {
+        Blob.prototype.arrayBuffer = read;
+        return new Promise((resolve, reject) => {
+          window.zvkTest.release = (fail) => (fail ? reject(new DOMException('gone', 'NotReadableError'))
+                                                   : read.call(this).then(resolve, reject));
+        });
+      };
+    });
+    await page[first](sample);
+    await page.until(() => typeof window.zvkTest.release === 'function');
+    await page.show(newer, second);
+    const expected = await page.outcome();
+    assert.ok(expected.report.includes('Player: Newer Pilot'), expected.report);
+    await page.run(async (fail) => {
+      window.zvkTest.release(fail);
+      await new Promise((resolve) => setTimeout(resolve, 100));
+    }, ending === 'fails');
+    assert.deepEqual(await page.outcome(), expected);
+    assert.deepEqual(await page.save(), { name: 'newer.txt', bytes: consoleReport(newer) });
+  });
+}
+
 // The rows that end otherwise: wheels on one axle (status 1 in the console
 // tool), a sparse file of 3 GiB, a folder.
 scenario('the laps the report refuses', {}, async (page) => {
