@@ -45,7 +45,9 @@
   select.value = codePages[defaultCodePage()][0];
 
   const coreModule = Uint8Array.from(atob(zvkCoreModule), (c) => c.charCodeAt(0));
-  const core = createZvkCore({ wasmBinary: coreModule });
+  // A browser that refuses to compile WebAssembly (as those before
+  // 'wasm-unsafe-eval' do under the page's policy) answers null.
+  const core = createZvkCore({ wasmBinary: coreModule }).catch(() => null);
 
   // The report on the first bytes of a file `length` bytes long: its exact
   // bytes, or (shown) with the controls in caret form; and how it ended.
@@ -94,6 +96,12 @@
     const mine = choose(file.name, '');
     const module = await core;
     if (mine !== choice) {
+      return;
+    }
+    if (!module) {
+      clear(file.name, 'This page cannot run in this browser, which refuses the WebAssembly the ' +
+                       'report is made with. Open it in a current Firefox, Chrome, Edge or Safari, ' +
+                       'or use the console tool (zvk-setup-dumper).');
       return;
     }
     const wanted = Math.min(file.size, module._zvk_bytes_needed());

@@ -60,6 +60,13 @@ function consoleReport(file) {
                    { env: environment, stdio: ['ignore', 'pipe', 'inherit'] }).stdout;
 }
 
+// The page as an engine before 'wasm-unsafe-eval' sees it: WebAssembly refused.
+const withoutWasm = path.join(scratch, 'without-wasm.html');
+const allowing = /(http-equiv="Content-Security-Policy" content="[^"]*) 'wasm-unsafe-eval'/;
+const built = fs.readFileSync(pageFile, 'latin1');
+assert.match(built, allowing);
+fs.writeFileSync(withoutWasm, built.replace(allowing, '$1'), 'latin1');
+
 // What every scenario's page carries from its opening on: the policy's
 // violations, errors, Save's Blob and the name given to it (caught as every
 // engine makes them, since not every engine saves a download headless), the
@@ -372,6 +379,21 @@ scenario('the laps the report refuses', {}, async (page) => {
     assert.equal(await page.text('#message'), '');
   } else {
     notes.add('a folder given to the file chooser');
+  }
+});
+
+// Where the browser refuses to compile WebAssembly: a sentence that says so.
+scenario('without WebAssembly the page says it cannot run', {}, async (page) => {
+  await page.open(withoutWasm);
+  await page.show(sample);
+  const shown = await page.outcome();
+  assert.equal(shown.report, '');
+  assert.match(shown.message, /browser/);
+  assert.equal(await page.run(() => document.querySelector('#save').disabled), true);
+  const refused = await page.violations();
+  assert.ok(refused.every((name) => name.startsWith('script-src')), refused.join());
+  for (const problem of page.engineProblems()) {
+    assert.match(problem, /^error Content-Security-Policy: .*WebAssembly/);
   }
 });
 
