@@ -12,6 +12,7 @@
 //   session.run(fn, ...args)       runs fn in the page, answers its (awaited) value
 //   session.choose(selector, file) gives a file to a file input, as the chooser does
 //   session.click(selector)        clicks as a user does
+//   session.press(key)             presses a key ('Tab') as a user does
 //   session.problems               the page's requests, errors and dialogs, as the
 //                                  engine reports them
 //   session.downloaded(name)       the bytes saved under that name, or null
@@ -73,6 +74,7 @@ function puppeteerSession(browser, page, downloads, choosesFolders) {
       await (await page.$(selector)).uploadFile(file);
     },
     click: (selector) => page.click(selector),
+    press: (key) => page.keyboard.press(key),
     // Firefox writes a download under a temporary name (.part) beside an
     // empty file of its own name, then renames it: done when no .part is left.
     async downloaded(name) {
@@ -167,7 +169,7 @@ const webkit = {
     return `${name}.UTF-8`;
   },
   async launch({ language, scheme, locales, modules }) {
-    const { Builder, By } = createRequire(path.join(modules, 'loader.js'))('selenium-webdriver');
+    const { Builder, By, Key } = createRequire(path.join(modules, 'loader.js'))('selenium-webdriver');
     const problems = [];
     const proxy = http.createServer((request, response) => {
       problems.push(`request ${request.method} ${request.url}`);
@@ -231,6 +233,7 @@ const webkit = {
         run: (fn, ...args) => driver.executeScript(fn, ...args),
         choose: async (selector, file) => (await driver.findElement(By.css(selector))).sendKeys(file),
         click: async (selector) => (await driver.findElement(By.css(selector))).click(),
+        press: (key) => driver.actions().sendKeys(Key[key.toUpperCase()]).perform(),
         downloaded: async () => null, // the MiniBrowser asks where to save, which no one answers
         async close() {
           await driver.quit();

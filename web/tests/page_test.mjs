@@ -112,6 +112,7 @@ function pageOf(session) {
     },
     run: (fn, ...args) => session.run(fn, ...args),
     click: (selector) => session.click(selector),
+    press: (key) => session.press(key),
     text: (selector) => session.run((s) => document.querySelector(s).textContent, selector),
     async until(fn, ...args) {
       for (let waited = 0; waited < 400; ++waited) {
@@ -404,6 +405,37 @@ for (const [language, codePage] of [['pl-PL', 'windows-1250'], ['ru-RU', 'window
   scenario(`the letters of names for a browser in ${language}`, { language }, async (page) => {
     assert.equal(await page.run(() => navigator.language.split('-')[0]), language.split('-')[0]);
     assert.equal(await page.run(() => document.querySelector('#code-page').value), codePage);
+  });
+}
+
+// axe-core's rules of WCAG 2.0 to 2.2, A and AA, before and after a lap.
+const axeSource = fs.readFileSync(path.join(modules, 'axe-core', 'axe.min.js'), 'utf8');
+async function inaccessible(page) {
+  await page.run(new Function(`${axeSource}\nreturn true;`)); // eslint-disable-line no-new-func
+  return page.run(async () => {
+    const tags = ['wcag2a', 'wcag2aa', 'wcag21aa', 'wcag22aa'];
+    const { violations } = await window.axe.run(document, { runOnly: { type: 'tag', values: tags } });
+    return violations.map(({ id, nodes }) => `${id}: ${nodes.map((node) => node.target.join(' ')).join(', ')}`);
+  });
+}
+for (const scheme of ['light', 'dark']) {
+  scenario(`every accessibility rule kept in the ${scheme} scheme`, { scheme }, async (page) => {
+    assert.deepEqual(await inaccessible(page), [], 'before a lap');
+    await page.show(sample);
+    assert.deepEqual(await inaccessible(page), [], 'after a lap');
+    // The focus as the keyboard moves it: an outline of the page's own, not
+    // the engine's faint default; where the window has the focus to show.
+    await page.press('Tab');
+    const focus = await page.run(() => {
+      const { outlineStyle, outlineWidth } = getComputedStyle(document.activeElement);
+      return [document.activeElement.id, document.hasFocus() && `${outlineStyle} ${outlineWidth}`];
+    });
+    assert.equal(focus[0], 'choose');
+    if (focus[1]) {
+      assert.equal(focus[1], 'solid 3px');
+    } else {
+      notes.add('the focus outline (the headless window never has the focus)');
+    }
   });
 }
 
