@@ -96,11 +96,18 @@ function loadPuppeteer(modules) {
   return createRequire(path.join(modules, 'loader.js'))('puppeteer-core');
 }
 
+// A browser found on the PATH by any of its names.
+function browserOnPath(debianPackage, ...names) {
+  return {
+    executable: () => onPath(...names),
+    missing() {
+      return this.executable() ? '' : `no ${names[0]} (Debian: ${debianPackage})`;
+    },
+  };
+}
+
 const chromium = {
-  executable: () => onPath('chromium', 'chromium-browser'),
-  missing() {
-    return this.executable() ? '' : 'no chromium (Debian: chromium)';
-  },
+  ...browserOnPath('chromium', 'chromium', 'chromium-browser'),
   async launch({ language, scheme, downloads, modules, profile }) {
     const browser = await loadPuppeteer(modules).launch({
       executablePath: this.executable(),
@@ -121,10 +128,7 @@ const chromium = {
 };
 
 const firefox = {
-  executable: () => onPath('firefox-esr', 'firefox'),
-  missing() {
-    return this.executable() ? '' : 'no firefox-esr (Debian: firefox-esr)';
-  },
+  ...browserOnPath('firefox-esr', 'firefox-esr', 'firefox'),
   async launch({ language, scheme, downloads, modules, profile }) {
     const browser = await loadPuppeteer(modules).launch({
       browser: 'firefox',
