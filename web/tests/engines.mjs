@@ -187,6 +187,7 @@ const webkit = {
     const stop = () => {
       children.forEach((child) => child.kill());
       proxy.close();
+      process.off('exit', stop);
     };
     process.on('exit', stop);
     try {
