@@ -4,35 +4,50 @@
 (() => {
   const $ = (id) => document.getElementById(id);
 
-  // The code pages Windows gives the languages it knows; 1252 for the rest.
+  // The code page Windows gives each language it knows as its ANSI code
+  // page; 1252 for the rest.
   const codePageOfLanguage = {
+    th: 874, ja: 932, zh: 936, ko: 949,
     pl: 1250, cs: 1250, sk: 1250, hu: 1250, sl: 1250, hr: 1250, ro: 1250, sq: 1250, bs: 1250,
     ru: 1251, uk: 1251, be: 1251, bg: 1251, mk: 1251, sr: 1251, kk: 1251, ky: 1251, tt: 1251,
     mn: 1251, el: 1253, tr: 1254, az: 1254, he: 1255, yi: 1255, ar: 1256, fa: 1256, ur: 1256,
     et: 1257, lv: 1257, lt: 1257, vi: 1258,
   };
-  const codePageNames = {
-    1250: 'Central European', 1251: 'Cyrillic', 1252: 'Western', 1253: 'Greek', 1254: 'Turkish',
-    1255: 'Hebrew', 1256: 'Arabic', 1257: 'Baltic', 1258: 'Vietnamese',
+  // Every ANSI code page of Windows, by the name of the browser's decoder
+  // for it (gbk and big5 as the browser has them, which differ from Windows'
+  // 936 and 950 in a few rare characters).
+  const codePages = {
+    874: ['windows-874', 'Thai'], 932: ['shift_jis', 'Japanese'], 936: ['gbk', 'Simplified Chinese'],
+    949: ['euc-kr', 'Korean'], 950: ['big5', 'Traditional Chinese'], 1250: ['windows-1250', 'Central European'],
+    1251: ['windows-1251', 'Cyrillic'], 1252: ['windows-1252', 'Western'], 1253: ['windows-1253', 'Greek'],
+    1254: ['windows-1254', 'Turkish'], 1255: ['windows-1255', 'Hebrew'], 1256: ['windows-1256', 'Arabic'],
+    1257: ['windows-1257', 'Baltic'], 1258: ['windows-1258', 'Vietnamese'],
   };
   function defaultCodePage() {
     const language = ((navigator.languages && navigator.languages[0]) || navigator.language || '')
       .toLowerCase();
-    const primary = language.split('-')[0];
-    if (primary === 'sr' && language.includes('latn')) {
-      return 'windows-1250';
+    const [primary, ...subtags] = language.split('-');
+    if (primary === 'sr' && subtags.includes('latn')) {
+      return 1250;
     }
-    return `windows-${codePageOfLanguage[primary] || 1252}`;
+    // Chinese in traditional characters: Taiwan, Hong Kong, Macao.
+    if (primary === 'zh' && !subtags.includes('hans') &&
+        subtags.some((subtag) => ['hant', 'tw', 'hk', 'mo'].includes(subtag))) {
+      return 950;
+    }
+    return codePageOfLanguage[primary] || 1252;
   }
   const select = $('code-page');
-  for (const number of Object.keys(codePageNames)) {
-    select.add(new Option(`Windows ${number} (${codePageNames[number]})`, `windows-${number}`));
+  for (const [number, [decoder, name]] of Object.entries(codePages)) {
+    select.add(new Option(`Windows ${number} (${name})`, decoder));
   }
   select.add(new Option('UTF-8', 'utf-8'));
-  select.value = defaultCodePage();
+  select.value = codePages[defaultCodePage()][0];
 
   const coreModule = Uint8Array.from(atob(zvkCoreModule), (c) => c.charCodeAt(0));
-  const core = createZvkCore({ wasmBinary: coreModule });
+  // A browser that refuses to compile WebAssembly (as those before
+  // 'wasm-unsafe-eval' do under the page's policy) answers null.
+  const core = createZvkCore({ wasmBinary: coreModule }).catch(() => null);
 
   // The report on the first bytes of a file `length` bytes long: its exact
   // bytes, or (shown) with the controls in caret form; and how it ended, as
@@ -69,15 +84,36 @@
     show();
   }
 
+  // The newest lap chosen or dropped; an older one whose read ends later
+  // shows nothing.
+  let choice = 0;
+  function choose(name, message) {
+    choice += 1;
+    clear(name, message);
+    return choice;
+  }
+
   async function report(file) {
-    clear(file.name, '');
+    const mine = choose(file.name, '');
     const module = await core;
+    if (mine !== choice) {
+      return;
+    }
+    if (!module) {
+      clear(file.name, 'This page cannot run in this browser, which refuses the WebAssembly the ' +
+                       'report is made with. Open it in a current Firefox, Chrome, Edge or Safari, ' +
+                       'or use the console tool (zvk-setup-dumper).');
+      return;
+    }
     const wanted = Math.min(file.size, module._zvk_bytes_needed());
     let head = null;
     try {
       head = new Uint8Array(await file.slice(0, wanted).arrayBuffer());
     } catch (error) {
       head = null;
+    }
+    if (mine !== choice) {
+      return;
     }
     if (!head || head.length !== wanted) {
       clear(file.name, 'This file cannot be read: it may be a folder, or it was moved, ' +
@@ -120,7 +156,7 @@
     const entry = item && item.webkitGetAsEntry ? item.webkitGetAsEntry() : null;
     const [file] = event.dataTransfer.files;
     if (entry && entry.isDirectory) {
-      clear(file ? file.name : '', 'A folder cannot be read: drop a lap file.');
+      choose(file ? file.name : '', 'A folder cannot be read: drop a lap file.');
     } else if (file) {
       report(file);
     }
