@@ -23,17 +23,25 @@ set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=;winemenubuilder.exe=d")
 set(ENV{LC_ALL} C.UTF-8)
 
 # Runs a Windows command line as Explorer would hand it over, unsplit: from a
-# batch file, which also keeps Wine from quoting it again. Waits until every
-# Windows process has ended, as an uninstaller goes on in a copy of itself,
-# unless NO_WAIT is given (the tool is still running). Fails unless the exit
-# status is one of the given ones (0 when none is).
+# batch file, which also keeps Wine from quoting it again, and which gives
+# the exit status whole (Wine hands Linux its low byte only). With WAIT,
+# waits until every Windows process has ended, as an uninstaller goes on in
+# a copy of itself. Fails unless the exit status is one of the given ones (0
+# when none is). Standard error goes to a file: a program with windows starts
+# Wine's desktop process, which would hold a pipe open until the tool that
+# waits at its pause ends.
 function(run_windows line output)
-  cmake_parse_arguments(PARSE_ARGV 2 run NO_WAIT "" STATUS)
-  file(WRITE ${OUT}/run.bat "@${line}\r\n")
+  cmake_parse_arguments(PARSE_ARGV 2 run WAIT "" STATUS)
+  file(WRITE ${OUT}/run.bat "@${line}\r\n@>status.txt echo %ERRORLEVEL%\r\n")
+  file(REMOVE ${OUT}/status.txt)
   execute_process(COMMAND ${EMULATOR} cmd /c run.bat WORKING_DIRECTORY ${OUT} INPUT_FILE ${null_device}
-                  OUTPUT_FILE ${output} RESULT_VARIABLE status)
-  if(NOT run_NO_WAIT)
+                  OUTPUT_FILE ${output} ERROR_FILE ${OUT}/errors.txt)
+  if(run_WAIT)
     execute_process(COMMAND ${WINESERVER} -w)
+  endif()
+  set(status "(none)")
+  if(EXISTS ${OUT}/status.txt)
+    file(STRINGS ${OUT}/status.txt status)
   endif()
   if(NOT run_STATUS)
     set(run_STATUS 0)
@@ -140,7 +148,7 @@ function(check_installation instdir)
     message(FATAL_ERROR "The verb is \"${title}\", its command ${command}")
   endif()
   string(REPLACE "%1" "${lap}" command "${command}")
-  run_windows("${command}" ${OUT}/verb.txt NO_WAIT)
+  run_windows("${command}" ${OUT}/verb.txt)
   execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/expected.txt ${OUT}/verb.txt
                   RESULT_VARIABLE differs)
   registry_default(HKCR\\.qdp owner)
@@ -161,27 +169,43 @@ function(check_nothing_left what)
   message(STATUS "${installer}: ${what} without a trace")
 endfunction()
 
-# The tool from ${exe}, on the lap, waiting at its pause for a key from a
-# named pipe that a `sleep` holds open; stop_tool ends the sleep, and so the pause.
-function(start_tool exe)
-  file(REMOVE ${OUT}/key ${OUT}/tool.txt)
-  execute_process(COMMAND sh -c [[mkfifo key && { sleep 120 >key 2>/dev/null & echo $! >key.pid; } &&
-                                  { "$@" <key >tool.txt 2>&1 & }]] sh ${EMULATOR} ${exe} ${lap}
+# Starts ${ARGN} under Wine in the background, its input a named pipe that a
+# `sleep` holds open, and waits until its output in ${output} shows ${shown}.
+# stop_waiting ends the sleep, and with it every program that waits for
+# input: the tool at its pause.
+function(start_waiting shown output)
+  if(NOT EXISTS ${OUT}/key.pid)
+    # Opened for reading and writing, the pipe does not wait for a reader.
+    # The sleep must not hold this call's output, nor the test's.
+    execute_process(COMMAND sh -c [[mkfifo key && { sleep 600 1<>key 2>/dev/null </dev/null &
+                                    echo $! >key.pid; }]]
+                    WORKING_DIRECTORY ${OUT} COMMAND_ERROR_IS_FATAL ANY)
+  endif()
+  file(REMOVE ${output})
+  execute_process(COMMAND sh -c [[output=$1; shift; "$@" <key >"$output" 2>&1 &]] sh ${output}
+                          ${EMULATOR} ${ARGN}
                   WORKING_DIRECTORY ${OUT} INPUT_FILE ${null_device} COMMAND_ERROR_IS_FATAL ANY)
-  string(HEX "Press any key" prompt) # the report holds zero bytes: read as hex
+  string(HEX "${shown}" shown) # the report holds zero bytes: read as hex
   foreach(second RANGE 60)
-    file(READ ${OUT}/tool.txt shown HEX)
-    if(shown MATCHES "${prompt}")
-      return()
+    if(EXISTS ${output})
+      file(READ ${output} text HEX)
+      if(text MATCHES "${shown}")
+        return()
+      endif()
     endif()
     execute_process(COMMAND ${CMAKE_COMMAND} -E sleep 1)
   endforeach()
-  message(FATAL_ERROR "${exe} did not reach its pause: see ${OUT}/tool.txt")
+  message(FATAL_ERROR "${ARGN} did not show \"${shown}\": see ${output}")
 endfunction()
-function(stop_tool)
+function(stop_waiting)
   file(STRINGS ${OUT}/key.pid sleep)
   execute_process(COMMAND kill ${sleep})
   execute_process(COMMAND ${WINESERVER} -w)
+  file(REMOVE ${OUT}/key ${OUT}/key.pid)
+endfunction()
+# The tool from ${exe}, on the lap, waiting at its pause.
+function(start_tool exe output)
+  start_waiting("Press any key" ${output} ${exe} ${lap})
 endfunction()
 
 set(first "${OUT}/Setup Dumper")
@@ -194,7 +218,8 @@ execute_process(COMMAND ${EMULATOR} reg query
                 HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}
                 /v UninstallString OUTPUT_VARIABLE entry)
 string(REGEX MATCH "\"[^\r\n]+\"" uninstaller "${entry}")
-run_windows("${uninstaller} /S" ${OUT}/uninstall.txt)
+# As Apps & features runs it: the uninstaller goes on in a copy of itself.
+run_windows("${uninstaller} /S" ${OUT}/uninstall.txt WAIT)
 check_nothing_left("uninstalled")
 
 # Into another folder: the old installation goes.
@@ -206,38 +231,27 @@ endif()
 check_installation(${second})
 
 # Without /D=, while the tool runs from the installation: an executable that
-# differs from the package's (a byte more) must make way for the new one,
-# else the upgrade must fail.
+# differs from the package's (a byte more) makes way for the new one, renamed
+# for the next restart to delete.
 file(APPEND ${second}/zvk-setup-dumper.exe "x")
-start_tool(${second}/zvk-setup-dumper.exe)
-run_windows("\"${installer_path}\" /S" ${OUT}/upgrade.txt NO_WAIT STATUS 0 1 2)
-if(status EQUAL 0)
-  set(renamed "")
-  if(EXISTS ${second}/zvk-setup-dumper.exe.old)
-    set(renamed zvk-setup-dumper.exe.old)
-  endif()
-  check_installation(${second} ${renamed})
-  message(STATUS "${installer}: an upgrade while the tool runs replaced it [${renamed}]")
-else()
-  message(STATUS "${installer}: an upgrade while the tool runs fails with ${status}")
-endif()
+start_tool(${second}/zvk-setup-dumper.exe ${OUT}/tool.txt)
+run_windows("\"${installer_path}\" /S" ${OUT}/upgrade.txt)
+check_installation(${second} zvk-setup-dumper.exe.old)
+message(STATUS "${installer}: an upgrade while the tool runs replaced it")
 
 # Uninstalling while the tool runs, the uninstaller in place as an upgrade
-# runs it: what is left must go when Windows restarts, and the uninstaller
-# says so (3010); or nothing is left.
-run_windows("\"${second_path}\\Uninstall.exe\" /S _?=${second_path}" ${OUT}/uninstall.txt NO_WAIT
-            STATUS 0 3010)
-stop_tool()
-file(REMOVE ${second}/Uninstall.exe) # an uninstaller run in place leaves itself
-if(status EQUAL 3010)
-  execute_process(COMMAND ${EMULATOR} wineboot --restart OUTPUT_QUIET ERROR_QUIET)
-  execute_process(COMMAND ${WINESERVER} -w)
-endif()
-execute_process(COMMAND rmdir ${second} ERROR_QUIET) # and its folder, when empty
+# runs it (_?=), which leaves itself and the folder: what is left must go
+# when Windows restarts, and the uninstaller says so (3010).
+run_windows("\"${second_path}\\Uninstall.exe\" /S _?=${second_path}" ${OUT}/uninstall.txt STATUS 3010)
+stop_waiting()
+file(REMOVE ${second}/Uninstall.exe)
+execute_process(COMMAND ${EMULATOR} wineboot --restart OUTPUT_QUIET ERROR_QUIET)
+execute_process(COMMAND ${WINESERVER} -w)
+execute_process(COMMAND rmdir ${second} ERROR_QUIET) # its folder, when empty
 set(left "")
 if(EXISTS ${second})
   file(GLOB_RECURSE left ${second}/*)
   list(APPEND left ${second})
 endif()
-check_nothing_left("uninstalled while the tool ran (exit status ${status}), then restarted," ${left})
+check_nothing_left("uninstalled while the tool ran, then restarted," ${left})
 execute_process(COMMAND ${WINESERVER} -k)
