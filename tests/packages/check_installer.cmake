@@ -4,12 +4,16 @@
 # name must give the .zip's files, a Start-menu entry, an uninstall entry
 # with the tool's icon and the "Show car setup" verb, whose command prints
 # what the build's tool prints; a silent uninstallation must take all of it
-# away again. Then the upgrades: one into another folder (/D=) leaves one
-# installation, there; one without /D= goes where the last one went and
-# replaces the executable even while the tool waits at its pause; and
-# uninstalling while it waits leaves nothing once Windows restarts, which
-# the uninstaller says by its exit code. The type's own program stays the
-# other one's throughout.
+# away again. An installer given a /D= it cannot install into must fail and
+# leave the installation whole. Then the upgrades: the short spelling of the
+# folder is the same folder; one that cannot replace a file puts everything
+# back; one into another folder (/D=) leaves one installation,
+# there, also when the old one's uninstaller is missing; one without /D= goes
+# where the last one went and replaces the executable while the tool waits
+# at its pause, twice; and uninstalling while the tools wait leaves nothing
+# once Windows restarts, which the uninstaller run in place says by its exit
+# status. The type's own program stays the other one's throughout.
+#   HOLD: a Windows program that holds a file open.
 include(${BUILD}/CPackConfig.cmake)
 list(GET EMULATOR -1 wine)
 get_filename_component(wine_dir ${wine} DIRECTORY)
@@ -97,11 +101,9 @@ file(GLOB_RECURSE zipped ${OUT}/unpacked/*.zip/*)
 set(zipped_exe ${zipped})
 list(FILTER zipped_exe INCLUDE REGEX "/zvk-setup-dumper\\.exe$")
 
-# The one installation is in ${instdir}: the .zip's files, the uninstaller and
-# whatever else is named (an executable an upgrade renamed), the .zip's
-# executable, the menu entry, the uninstall entry with the tool's icon, and
-# the verb, which prints the report of the build's tool.
-function(check_installation instdir)
+# ${instdir} holds the .zip's files, the uninstaller and whatever else is
+# named (an executable an upgrade renamed), and nothing else.
+function(check_files instdir)
   set(expected Uninstall.exe ${ARGN})
   foreach(file IN LISTS zipped)
     get_filename_component(file ${file} NAME)
@@ -113,6 +115,12 @@ function(check_installation instdir)
   if(NOT installed STREQUAL expected)
     message(FATAL_ERROR "The installer put [${installed}] into ${instdir}, not [${expected}]")
   endif()
+endfunction()
+# The one installation is in ${instdir}: its files, the .zip's executable, the
+# menu entry, the uninstall entry with the tool's icon, and the verb, which
+# prints the report of the build's tool.
+function(check_installation instdir)
+  check_files(${instdir} ${ARGN})
   execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${zipped_exe}
                           ${instdir}/zvk-setup-dumper.exe RESULT_VARIABLE differs)
   if(differs OR (EXISTS ${program_files} AND NOT instdir STREQUAL program_files))
@@ -172,7 +180,7 @@ endfunction()
 # Starts ${ARGN} under Wine in the background, its input a named pipe that a
 # `sleep` holds open, and waits until its output in ${output} shows ${shown}.
 # stop_waiting ends the sleep, and with it every program that waits for
-# input: the tool at its pause.
+# input: the tool at its pause, hold.
 function(start_waiting shown output)
   if(NOT EXISTS ${OUT}/key.pid)
     # Opened for reading and writing, the pipe does not wait for a reader.
@@ -222,36 +230,92 @@ string(REGEX MATCH "\"[^\r\n]+\"" uninstaller "${entry}")
 run_windows("${uninstaller} /S" ${OUT}/uninstall.txt WAIT)
 check_nothing_left("uninstalled")
 
-# Into another folder: the old installation goes.
 run_windows("\"${installer_path}\" /S /D=${first_path}" ${OUT}/install.txt)
+
+# A /D= that cannot be installed into fails, leaves the installation whole
+# and makes nothing: a folder that cannot be made, one under a device name, a
+# name too long, a file, a drive that does not exist, a drive's root, a
+# relative path. NSIS itself would have installed into the recorded folder.
+string(REPEAT "d" 300 long_name)
+windows_path(${OUT}/${long_name} long_path)
+foreach(folder [[Z:\proc\zvk]] [[C:\Tools\nul]] [[C:\con\zvk]] ${long_path} ${lap} [[Q:\nodrive\zvk]]
+               [[C:\]] zvk-setup-dumper)
+  run_windows("\"${installer_path}\" /S /D=${folder}" ${OUT}/install.txt STATUS 2)
+endforeach()
+if(EXISTS ${prefix}/drive_c/Tools OR EXISTS ${OUT}/${long_name} OR EXISTS ${prefix}/drive_c/README.md
+   OR EXISTS ${OUT}/zvk-setup-dumper)
+  message(FATAL_ERROR "A failed installation left a folder or a file behind")
+endif()
+message(STATUS "${installer}: no installing into a folder it cannot use")
+check_installation(${first})
+
+# The short 8.3 spelling of the folder (as %~sI gives it) is the same folder:
+# an upgrade in place, which records the long one.
+run_windows("for %%I in (\"${first_path}\") do @echo %%~sI" ${OUT}/short.txt)
+file(STRINGS ${OUT}/short.txt short_path)
+if(short_path STREQUAL first_path)
+  message(FATAL_ERROR "Wine gives ${first_path} no short spelling")
+endif()
+run_windows("\"${installer_path}\" /S /D=${short_path}" ${OUT}/install.txt)
+check_installation(${first})
+
+# A file that cannot be replaced (README.md held open without leave to
+# rename it, as an editor may): the upgrade fails and puts back the files it
+# had set aside, the executable (here a byte longer) among them.
+file(APPEND ${first}/zvk-setup-dumper.exe "x")
+file(SHA256 ${first}/zvk-setup-dumper.exe old_exe)
+start_waiting("held" ${OUT}/hold.txt ${HOLD} file "${first_path}\\README.md")
+run_windows("\"${installer_path}\" /S" ${OUT}/install.txt STATUS 2)
+stop_waiting()
+check_files(${first})
+file(SHA256 ${first}/zvk-setup-dumper.exe exe)
+if(NOT exe STREQUAL old_exe)
+  message(FATAL_ERROR "A failed upgrade did not put back ${first}/zvk-setup-dumper.exe")
+endif()
+message(STATUS "${installer}: a failed upgrade put back the installation it found")
+
+# Into another folder: the old installation goes, and so it does without its
+# uninstaller.
 run_windows("\"${installer_path}\" /S /D=${second_path}" ${OUT}/install.txt)
 if(EXISTS ${first})
   message(FATAL_ERROR "An installation into ${second} left ${first}")
 endif()
 check_installation(${second})
+file(REMOVE ${second}/Uninstall.exe)
+run_windows("\"${installer_path}\" /S /D=${first_path}" ${OUT}/install.txt)
+if(EXISTS ${second})
+  file(GLOB left ${second}/*)
+  message(FATAL_ERROR "An installation into ${first} left ${second}: [${left}]")
+endif()
+check_installation(${first})
 
 # Without /D=, while the tool runs from the installation: an executable that
 # differs from the package's (a byte more) makes way for the new one, renamed
-# for the next restart to delete.
-file(APPEND ${second}/zvk-setup-dumper.exe "x")
-start_tool(${second}/zvk-setup-dumper.exe ${OUT}/tool.txt)
+# for the next restart to delete. Then again while the tool runs from that
+# one too, the first one's renamed executable still in use.
+file(APPEND ${first}/zvk-setup-dumper.exe "x")
+start_tool(${first}/zvk-setup-dumper.exe ${OUT}/tool.txt)
 run_windows("\"${installer_path}\" /S" ${OUT}/upgrade.txt)
-check_installation(${second} zvk-setup-dumper.exe.old)
-message(STATUS "${installer}: an upgrade while the tool runs replaced it")
+check_installation(${first} zvk-setup-dumper.exe.old)
+file(APPEND ${first}/zvk-setup-dumper.exe "x")
+start_tool(${first}/zvk-setup-dumper.exe ${OUT}/tool2.txt)
+run_windows("\"${installer_path}\" /S" ${OUT}/upgrade.txt)
+check_installation(${first} zvk-setup-dumper.exe.old zvk-setup-dumper.exe.old2)
+message(STATUS "${installer}: upgrades while the tool runs replaced it, twice")
 
-# Uninstalling while the tool runs, the uninstaller in place as an upgrade
-# runs it (_?=), which leaves itself and the folder: what is left must go
-# when Windows restarts, and the uninstaller says so (3010).
-run_windows("\"${second_path}\\Uninstall.exe\" /S _?=${second_path}" ${OUT}/uninstall.txt STATUS 3010)
+# Uninstalling while the tools run, as the README says to for the exit
+# status: in place (_?=), which leaves the uninstaller and the folder. What
+# is left must go when Windows restarts, and the uninstaller says so (3010).
+run_windows("\"${first_path}\\Uninstall.exe\" /S _?=${first_path}" ${OUT}/uninstall.txt STATUS 3010)
 stop_waiting()
-file(REMOVE ${second}/Uninstall.exe)
+file(REMOVE ${first}/Uninstall.exe)
 execute_process(COMMAND ${EMULATOR} wineboot --restart OUTPUT_QUIET ERROR_QUIET)
 execute_process(COMMAND ${WINESERVER} -w)
-execute_process(COMMAND rmdir ${second} ERROR_QUIET) # its folder, when empty
+execute_process(COMMAND rmdir ${first} ERROR_QUIET) # its folder, when empty
 set(left "")
-if(EXISTS ${second})
-  file(GLOB_RECURSE left ${second}/*)
-  list(APPEND left ${second})
+if(EXISTS ${first})
+  file(GLOB_RECURSE left ${first}/*)
+  list(APPEND left ${first})
 endif()
-check_nothing_left("uninstalled while the tool ran, then restarted," ${left})
+check_nothing_left("uninstalled while the tools ran, then restarted," ${left})
 execute_process(COMMAND ${WINESERVER} -k)
