@@ -41,6 +41,8 @@ set(CPACK_NSIS_MODIFY_PATH OFF)
 set(install_key "Software\\${CPACK_PACKAGE_VENDOR}\\${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}")
 set(uninstall_key
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}")
+# One installer or uninstaller at a time, in every session.
+set(CPACK_ZVK_SETUP_MUTEX "Global\\${PROJECT_NAME}-setup")
 set(installed_files zvk-setup-dumper.exe Uninstall.exe)
 foreach(document IN LISTS windows_documents)
   get_filename_component(name ${document} NAME)
@@ -62,6 +64,7 @@ VIAddVersionKey /LANG=1033 CompanyName \"${CPACK_PACKAGE_VENDOR}\"
 VIAddVersionKey /LANG=1033 LegalCopyright \"MIT license\"
 !define ZVK_INSTALL_KEY \"${install_key}\"
 !define ZVK_UNINSTALL_KEY \"${uninstall_key}\"
+!define ZVK_MUTEX \"${CPACK_ZVK_SETUP_MUTEX}\"
 !macro zvk_for_each_file function
 ${for_each_file}!macroend
 !include \"${PROJECT_SOURCE_DIR}/packaging/windows_installer.nsh\"")
@@ -110,6 +113,7 @@ set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "
 # be running, waiting at its pause: what cannot be deleted now is deleted at
 # the next restart.
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "
+  Call un.zvk_take_mutex
   Call un.zvk_remove_executables
   DeleteRegKey SHCTX \"${verb_key}\"
   DeleteRegKey /ifempty SHCTX \"Software\\Classes\\SystemFileAssociations\\.qdp\\shell\"

@@ -1,6 +1,6 @@
 ; The installer's and the uninstaller's own steps, included into CPack's
 ; script by windows_installer.cmake, which defines ZVK_INSTALL_KEY,
-; ZVK_UNINSTALL_KEY and zvk_for_each_file.
+; ZVK_UNINSTALL_KEY, ZVK_MUTEX and zvk_for_each_file.
 ;
 ; An installation is replaced as the most careful installers replace one:
 ; write first, switch over, then clean up. The new files are written into a
@@ -16,6 +16,7 @@
 !define ZVK_STAGING "zvk-setup-dumper.new"
 !define ZVK_BACKUP "zvk-setup-dumper.bak"
 
+Var zvk_mutex ; held until the process ends
 Var zvk_target ; the folder to install into, as given
 Var zvk_identity ; that folder's identity
 Var zvk_created ; the outermost folder this installer made, if any
@@ -26,6 +27,28 @@ Var zvk_backup ; where the old files wait until the new ones are in
 Var zvk_phase ; how far the switch went: "", "aside", "in" or "done"
 Var zvk_failed ; the file a step could not move
 Var zvk_restart ; the uninstaller: "1" when a restart completes it
+
+; One installer or uninstaller of the tool at a time, in every session: two
+; at once interleave their files and registry entries. Exit status 1618 is
+; Windows Installer's for the same case, "another installation is in
+; progress", which deployment tools try again later.
+!macro zvk_take_mutex un
+  Function ${un}zvk_take_mutex
+    System::Call 'kernel32::CreateMutexW(p 0, i 0, w "${ZVK_MUTEX}") p .s'
+    Pop $zvk_mutex
+    System::Call 'kernel32::WaitForSingleObject(p $zvk_mutex, i 0) i .s'
+    Pop $0
+    StrCmp $0 0 zvk_taken ; WAIT_OBJECT_0
+    StrCmp $0 128 zvk_taken ; WAIT_ABANDONED: its holder ended without letting go
+    DetailPrint "Another installer or uninstaller of zvk-setup-dumper is running."
+    MessageBox MB_OK|MB_ICONSTOP "Another installer or uninstaller of zvk-setup-dumper is running: run this one again when it has finished." /SD IDOK
+    SetErrorLevel 1618
+    Abort
+    zvk_taken:
+  FunctionEnd
+!macroend
+!insertmacro zvk_take_mutex ""
+!insertmacro zvk_take_mutex "un."
 
 ; Says why the installation cannot go on, given on the stack, and ends it;
 ; .onInstFailed puts back what was there.
@@ -99,6 +122,7 @@ FunctionEnd
 ; Before anything changes: the folder to install into, made and known by its
 ; identity, and the installation already there or elsewhere.
 Section "-zvk folder"
+  Call zvk_take_mutex
   ; A silent installer takes /D= as given: NSIS quietly puts the recorded
   ; folder in place of one it cannot use (a file on the way, a drive that
   ; does not exist, a device name), which must fail instead. /D= is the

@@ -4,16 +4,17 @@
 # name must give the .zip's files, a Start-menu entry, an uninstall entry
 # with the tool's icon and the "Show car setup" verb, whose command prints
 # what the build's tool prints; a silent uninstallation must take all of it
-# away again. An installer given a /D= it cannot install into must fail and
-# leave the installation whole. Then the upgrades: the short spelling of the
-# folder is the same folder; one that cannot replace a file puts everything
-# back; one into another folder (/D=) leaves one installation,
+# away again. An installer or uninstaller that finds another at work, or an
+# installer given a /D= it cannot install into, must fail and leave the
+# installation whole. Then the upgrades: the short spelling of the folder is
+# the same folder; one that cannot replace a file puts everything back; one
+# into another folder (/D=) leaves one installation,
 # there, also when the old one's uninstaller is missing; one without /D= goes
 # where the last one went and replaces the executable while the tool waits
 # at its pause, twice; and uninstalling while the tools wait leaves nothing
 # once Windows restarts, which the uninstaller run in place says by its exit
 # status. The type's own program stays the other one's throughout.
-#   HOLD: a Windows program that holds a file open.
+#   HOLD: a Windows program that holds a mutex or a file it is given.
 include(${BUILD}/CPackConfig.cmake)
 list(GET EMULATOR -1 wine)
 get_filename_component(wine_dir ${wine} DIRECTORY)
@@ -230,7 +231,17 @@ string(REGEX MATCH "\"[^\r\n]+\"" uninstaller "${entry}")
 run_windows("${uninstaller} /S" ${OUT}/uninstall.txt WAIT)
 check_nothing_left("uninstalled")
 
+# While another installer works (here a program that holds its mutex), an
+# installer and an uninstaller say so by 1618 and change nothing.
 run_windows("\"${installer_path}\" /S /D=${first_path}" ${OUT}/install.txt)
+start_waiting("held" ${OUT}/hold.txt ${HOLD} mutex ${CPACK_ZVK_SETUP_MUTEX})
+run_windows("\"${installer_path}\" /S /D=${second_path}" ${OUT}/install.txt STATUS 1618)
+run_windows("\"${first_path}\\Uninstall.exe\" /S _?=${first_path}" ${OUT}/uninstall.txt STATUS 1618)
+stop_waiting()
+if(EXISTS ${second})
+  message(FATAL_ERROR "An installer made ${second} while another held the mutex")
+endif()
+message(STATUS "${installer}: no installing or uninstalling while another installer works")
 
 # A /D= that cannot be installed into fails, leaves the installation whole
 # and makes nothing: a folder that cannot be made, one under a device name, a

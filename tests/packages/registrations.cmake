@@ -19,7 +19,8 @@ endfunction()
 # with every protection: glibc fortifies the printf family for GCC only.
 find_program(DPKG_SHLIBDEPS_PROGRAM dpkg-shlibdeps)
 find_program(LINTIAN_PROGRAM lintian)
-# The installer's check holds a file open, as an editor would, with `hold`.
+# The installer's check holds the installer's mutex, as another installer
+# would, and a file open, as an editor would, with `hold`.
 set(hold "")
 if(WIN32)
   add_executable(hold ${CMAKE_CURRENT_LIST_DIR}/hold.cpp)
