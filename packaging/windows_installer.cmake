@@ -103,7 +103,8 @@ set(CPACK_NSIS_DELETE_ICONS_EXTRA "
 
 # The verb goes to SystemFileAssociations, which adds to the context menu of
 # every .qdp file whatever program owns the type: the extension's own key
-# and its default program stay as they were. Then the old files go.
+# and its default program stay as they were. Then the size and folder for
+# Apps & features, and the old files go.
 set(verb_key [[Software\Classes\SystemFileAssociations\.qdp\shell\zvk-setup-dumper]])
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "
   WriteRegStr SHCTX \"${verb_key}\" \"\" \"Show car setup\"

@@ -26,6 +26,7 @@ Var zvk_staging ; where the new files are written first
 Var zvk_backup ; where the old files wait until the new ones are in
 Var zvk_phase ; how far the switch went: "", "aside", "in" or "done"
 Var zvk_failed ; the file a step could not move
+Var zvk_size ; the installed files' size, in bytes
 Var zvk_restart ; the uninstaller: "1" when a restart completes it
 
 ; One installer or uninstaller of the tool at a time, in every session: two
@@ -339,8 +340,29 @@ Function zvk_delete_old
   Pop $0
 FunctionEnd
 
-; Once the new installation is whole and registered, the old files go.
+Function zvk_add_size
+  Exch $0
+  Push $1
+  Push $2
+  FileOpen $1 "$INSTDIR\$0" r
+  FileSeek $1 0 END $2
+  FileClose $1
+  IntOp $zvk_size $zvk_size + $2
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+
+; Once the new installation is whole and registered: its size and folder
+; for Apps & features, then the old files go.
 Function zvk_finish
+  StrCpy $zvk_size 0
+  !insertmacro zvk_for_each_file zvk_add_size
+  IntOp $zvk_size $zvk_size + 1023
+  IntOp $zvk_size $zvk_size / 1024
+  WriteRegDWORD SHCTX "${ZVK_UNINSTALL_KEY}" "EstimatedSize" $zvk_size
+  WriteRegStr SHCTX "${ZVK_UNINSTALL_KEY}" "InstallLocation" $INSTDIR
+
   !insertmacro zvk_for_each_file zvk_delete_set_aside
   ; An executable still running (the tool waiting at its pause) cannot be
   ; deleted: it becomes zvk-setup-dumper.exe.old, or .old2, .old3 ... while

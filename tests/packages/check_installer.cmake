@@ -2,18 +2,18 @@
 # under Wine in a prefix of its own, as on a machine where another program
 # opens .qdp files. A silent installation into a folder with a blank in its
 # name must give the .zip's files, a Start-menu entry, an uninstall entry
-# with the tool's icon and the "Show car setup" verb, whose command prints
-# what the build's tool prints; a silent uninstallation must take all of it
-# away again. An installer or uninstaller that finds another at work, or an
-# installer given a /D= it cannot install into, must fail and leave the
+# with the tool's icon, size and folder, and the "Show car setup" verb, whose
+# command prints what the build's tool prints; a silent uninstallation must
+# take all of it away again. An installer or uninstaller that finds another
+# at work, or a /D= it cannot install into, must fail and leave the
 # installation whole. Then the upgrades: the short spelling of the folder is
 # the same folder; one that cannot replace a file puts everything back; one
-# into another folder (/D=) leaves one installation,
-# there, also when the old one's uninstaller is missing; one without /D= goes
-# where the last one went and replaces the executable while the tool waits
-# at its pause, twice; and uninstalling while the tools wait leaves nothing
-# once Windows restarts, which the uninstaller run in place says by its exit
-# status. The type's own program stays the other one's throughout.
+# into another folder (/D=) leaves one installation, there, also when the old
+# one's uninstaller is missing; one without /D= goes where the last one went
+# and replaces the executable while the tool waits at its pause, twice; and
+# uninstalling while the tools wait leaves nothing once Windows restarts,
+# which the uninstaller run in place says by its exit status. The type's own
+# program stays the other one's throughout.
 #   HOLD: a Windows program that holds a mutex or a file it is given.
 include(${BUILD}/CPackConfig.cmake)
 list(GET EMULATOR -1 wine)
@@ -141,7 +141,9 @@ function(check_installation instdir)
                 "DisplayVersion +REG_SZ +${CPACK_PACKAGE_VERSION}\r?\n"
                 "Publisher +REG_SZ +${CPACK_PACKAGE_VENDOR}\r?\n"
                 "DisplayIcon +REG_SZ +${instdir_pattern}\\\\zvk-setup-dumper\\.exe\r?\n"
-                "UninstallString +REG_SZ +\"${instdir_pattern}\\\\Uninstall\\.exe\"\r?\n")
+                "UninstallString +REG_SZ +\"${instdir_pattern}\\\\Uninstall\\.exe\"\r?\n"
+                "InstallLocation +REG_SZ +${instdir_pattern}\r?\n"
+                "EstimatedSize +REG_DWORD +0x0*[1-9a-f][0-9a-f]*\r?\n")
     if(NOT entry MATCHES "${value}")
       message(FATAL_ERROR "The uninstall entry lacks ${value}:\n${entry}")
     endif()
@@ -314,9 +316,9 @@ run_windows("\"${installer_path}\" /S" ${OUT}/upgrade.txt)
 check_installation(${first} zvk-setup-dumper.exe.old zvk-setup-dumper.exe.old2)
 message(STATUS "${installer}: upgrades while the tool runs replaced it, twice")
 
-# Uninstalling while the tools run, as the README says to for the exit
-# status: in place (_?=), which leaves the uninstaller and the folder. What
-# is left must go when Windows restarts, and the uninstaller says so (3010).
+# Uninstalling while the tools run, the uninstaller in place (_?=), which
+# leaves itself and the folder: what is left must go when Windows restarts,
+# and the uninstaller says so (3010).
 run_windows("\"${first_path}\\Uninstall.exe\" /S _?=${first_path}" ${OUT}/uninstall.txt STATUS 3010)
 stop_waiting()
 file(REMOVE ${first}/Uninstall.exe)
