@@ -316,9 +316,9 @@ run_windows("\"${installer_path}\" /S" ${OUT}/upgrade.txt)
 check_installation(${first} zvk-setup-dumper.exe.old zvk-setup-dumper.exe.old2)
 message(STATUS "${installer}: upgrades while the tool runs replaced it, twice")
 
-# Uninstalling while the tools run, the uninstaller in place (_?=), which
-# leaves itself and the folder: what is left must go when Windows restarts,
-# and the uninstaller says so (3010).
+# Uninstalling while the tools run, as the README says to for the exit
+# status: in place (_?=), which leaves the uninstaller and the folder. What
+# is left must go when Windows restarts, and the uninstaller says so (3010).
 run_windows("\"${first_path}\\Uninstall.exe\" /S _?=${first_path}" ${OUT}/uninstall.txt STATUS 3010)
 stop_waiting()
 file(REMOVE ${first}/Uninstall.exe)
