@@ -12,10 +12,9 @@ set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
   install(TARGETS zvk-setup-dumper RUNTIME DESTINATION .)
-  install(FILES README.md LICENSE CHANGELOG.md examples/sample.qdp DESTINATION .)
-  if(ZVK_WEB_PAGE_FILE)
-    install(FILES ${ZVK_WEB_PAGE_FILE} DESTINATION .)
-  endif()
+  # Beside the executable; the installer handles each by name.
+  set(windows_documents README.md LICENSE CHANGELOG.md examples/sample.qdp ${ZVK_WEB_PAGE_FILE})
+  install(FILES ${windows_documents} DESTINATION .)
   set(CPACK_GENERATOR ZIP NSIS)
   set(CPACK_SYSTEM_NAME windows-x86_64)
   include(packaging/windows_installer.cmake)

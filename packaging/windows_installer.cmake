@@ -34,7 +34,24 @@ set(CPACK_NSIS_MODIFY_PATH OFF)
 #
 # An upgrade goes into the folder of the installation it finds, where the
 # last installer recorded it, unless /D= (or the folder page) says otherwise.
+# packaging/windows_installer.nsh holds the steps that replace an
+# installation; they handle the installed files by name, the uninstaller
+# with them. A file that a later version no longer installs stays in this
+# list, so that moving an installation of an earlier version removes it.
 set(install_key "Software\\${CPACK_PACKAGE_VENDOR}\\${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}")
+set(uninstall_key
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}")
+# One installer or uninstaller at a time, in every session.
+set(CPACK_ZVK_SETUP_MUTEX "Global\\${PROJECT_NAME}-setup")
+set(installed_files zvk-setup-dumper.exe Uninstall.exe)
+foreach(document IN LISTS windows_documents)
+  get_filename_component(name ${document} NAME)
+  list(APPEND installed_files ${name})
+endforeach()
+set(for_each_file "")
+foreach(name IN LISTS installed_files)
+  string(APPEND for_each_file "  Push \"${name}\"\n  Call \${function}\n")
+endforeach()
 set(CPACK_NSIS_DEFINES "Target amd64-unicode
 SetDateSave off
 InstallDirRegKey HKLM \"${install_key}\" \"\"
@@ -44,56 +61,31 @@ VIAddVersionKey /LANG=1033 ProductVersion ${PROJECT_VERSION}
 VIAddVersionKey /LANG=1033 FileVersion ${PROJECT_VERSION}
 VIAddVersionKey /LANG=1033 FileDescription \"${PROJECT_NAME} ${PROJECT_VERSION} setup\"
 VIAddVersionKey /LANG=1033 CompanyName \"${CPACK_PACKAGE_VENDOR}\"
-VIAddVersionKey /LANG=1033 LegalCopyright \"MIT license\"")
+VIAddVersionKey /LANG=1033 LegalCopyright \"MIT license\"
+!define ZVK_INSTALL_KEY \"${install_key}\"
+!define ZVK_UNINSTALL_KEY \"${uninstall_key}\"
+!define ZVK_MUTEX \"${CPACK_ZVK_SETUP_MUTEX}\"
+!macro zvk_for_each_file function
+${for_each_file}!macroend
+!include \"${PROJECT_SOURCE_DIR}/packaging/windows_installer.nsh\"")
 
 # The tool's icon on the installer and the uninstaller; the Start-menu
 # entry and Apps & features (DisplayIcon) take the executable's.
 set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/packaging/icon/zvk-setup-dumper.ico)
 set(CPACK_NSIS_MUI_UNIICON ${CPACK_NSIS_MUI_ICON})
 
-# Before the files: an installation in another folder is removed, so that
-# one installation remains, with one entry and one verb. Its uninstaller
-# runs in place (_?=), or it would return at once from a copy of itself,
-# and leaves itself and the folder to the caller. Then the executable: a
-# running one (the tool waiting at its pause) cannot be replaced but can be
-# renamed, and the old one is deleted at the next restart.
-set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS [[
-  ReadRegStr $0 HKLM "@install_key@" ""
-  StrCmp $0 "" zvk_old_gone
-  GetFullPathName $1 "$0"
-  GetFullPathName $2 "$INSTDIR"
-  StrCmp $1 $2 zvk_old_gone
-  IfFileExists "$1\Uninstall.exe" 0 zvk_old_gone
-  DetailPrint "Removing the installation in $1"
-  ClearErrors
-  ExecWait '"$1\Uninstall.exe" /S _?=$1' $3
-  IfErrors zvk_old_failed
-  StrCmp $3 0 zvk_old_removed
-  StrCmp $3 3010 zvk_old_removed
-  zvk_old_failed:
-    MessageBox MB_OK|MB_ICONSTOP "The installation in $1 could not be removed." /SD IDOK
-    SetErrorLevel 2
-    Abort
-  zvk_old_removed:
-  Delete "$1\Uninstall.exe"
-  Delete /REBOOTOK "$1\zvk-setup-dumper.exe"
-  RMDir /REBOOTOK "$1"
-  zvk_old_gone:
-  Delete "$INSTDIR\zvk-setup-dumper.exe"
-  IfFileExists "$INSTDIR\zvk-setup-dumper.exe" 0 zvk_exe_free
-  Delete "$INSTDIR\zvk-setup-dumper.exe.old"
-  ClearErrors
-  Rename "$INSTDIR\zvk-setup-dumper.exe" "$INSTDIR\zvk-setup-dumper.exe.old"
-  IfErrors 0 zvk_exe_renamed
-    MessageBox MB_OK|MB_ICONSTOP "$INSTDIR\zvk-setup-dumper.exe is in use and cannot be replaced: close the tool's window and run the installer again." /SD IDOK
-    SetErrorLevel 2
-    Abort
-  zvk_exe_renamed:
-  DetailPrint "zvk-setup-dumper.exe is in use: the old one is deleted when Windows restarts"
-  Delete /REBOOTOK "$INSTDIR\zvk-setup-dumper.exe.old"
-  zvk_exe_free:]])
-string(CONFIGURE "${CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS}" CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS
-       @ONLY)
+# CPack's script puts this where its own `File /r` would be, between the
+# start of the installation and the registry: the files are written beside
+# the installation, then switched over (the section before it chose the
+# folder). A file that cannot be written sets the error flag rather than
+# asking, or being skipped without a word when silent.
+set(CPACK_NSIS_FULL_INSTALL [[
+  Call zvk_open_staging
+  SetOverwrite try
+  File /r "${INST_DIR}\*.*"
+  WriteUninstaller "$zvk_staging\Uninstall.exe"
+  SetOverwrite on
+  Call zvk_switch_over]])
 
 # The Start-menu entry opens the tool at its prompt, in the installation
 # folder, where sample.qdp lies.
@@ -103,34 +95,27 @@ set(CPACK_NSIS_CREATE_ICONS_EXTRA [[
 # The uninstaller runs this twice, once for the folder it finds in the
 # registry and once for the one recorded at installation. The vendor's key
 # holds the installation's key only, which the uninstaller has removed.
-# Last, once: a folder that holds a running executable goes at the next
-# restart, and the user is told so, a silent uninstallation by its exit
-# code, Windows' "done, a restart completes it" (3010).
+# Last, once, the word on a restart (see un.zvk_restart_notice).
 set(CPACK_NSIS_DELETE_ICONS_EXTRA "
   Delete \"$SMPROGRAMS\\$MUI_TEMP\\zvk-setup-dumper.lnk\"
   DeleteRegKey /ifempty SHCTX \"Software\\${CPACK_PACKAGE_VENDOR}\"
-  StrCmp $R9 \"\" +5
-    RMDir /REBOOTOK \"$INSTDIR\"
-    MessageBox MB_OK|MB_ICONINFORMATION \"zvk-setup-dumper.exe is still running, so it and $INSTDIR are removed when Windows restarts.\" /SD IDOK
-    SetErrorLevel 3010
-    StrCpy $R9 \"\"")
+  Call un.zvk_restart_notice")
 
 # The verb goes to SystemFileAssociations, which adds to the context menu of
 # every .qdp file whatever program owns the type: the extension's own key
-# and its default program stay as they were.
+# and its default program stay as they were. Then the size and folder for
+# Apps & features, and the old files go.
 set(verb_key [[Software\Classes\SystemFileAssociations\.qdp\shell\zvk-setup-dumper]])
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "
   WriteRegStr SHCTX \"${verb_key}\" \"\" \"Show car setup\"
-  WriteRegStr SHCTX \"${verb_key}\\command\" \"\" '\"$INSTDIR\\zvk-setup-dumper.exe\" \"%1\"'")
+  WriteRegStr SHCTX \"${verb_key}\\command\" \"\" '\"$INSTDIR\\zvk-setup-dumper.exe\" \"%1\"'
+  Call zvk_finish")
 # The keys above the verb go only if nothing else is in them. The tool may
-# be running, waiting at its pause, from the executable or from the one an
-# upgrade renamed: what cannot be deleted now is deleted at the next restart.
+# be running, waiting at its pause: what cannot be deleted now is deleted at
+# the next restart.
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "
-  StrCpy $R9 \"\"
-  Delete /REBOOTOK \"$INSTDIR\\zvk-setup-dumper.exe.old\"
-  Delete /REBOOTOK \"$INSTDIR\\zvk-setup-dumper.exe\"
-  IfRebootFlag 0 +2
-    StrCpy $R9 restart
+  Call un.zvk_take_mutex
+  Call un.zvk_remove_executables
   DeleteRegKey SHCTX \"${verb_key}\"
   DeleteRegKey /ifempty SHCTX \"Software\\Classes\\SystemFileAssociations\\.qdp\\shell\"
   DeleteRegKey /ifempty SHCTX \"Software\\Classes\\SystemFileAssociations\\.qdp\"

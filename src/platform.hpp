@@ -27,7 +27,8 @@ using ArgumentChar = std::filesystem::path::value_type;
 
 // How standard output shows a file's text: as it is to a file or a pipe; on
 // a terminal, with the controls of its character set shown; on a Windows
-// console, also in the letters it was written in.
+// console, also in the letters it was written in; on another Windows device,
+// with its controls shown.
 [[nodiscard]] Display output_display();
 
 // A file opened for reading in binary mode. Only regular files open: a

@@ -43,6 +43,17 @@ bool is_console(HANDLE handle) {
     return GetConsoleMode(handle, &mode) != 0;
 }
 
+// A console's screen, however it was opened. GetConsoleMode needs read access,
+// which `> CON` and `1>CONOUT$` do not give (on Windows as in Wine).
+// WriteConsoleW needs write access only and fails on every other handle, NUL
+// and the other character devices included: writing no characters asks the
+// console without changing what it shows.
+bool is_console_output(HANDLE output) {
+    DWORD written = 0;
+    return is_console(output) || (GetFileType(output) == FILE_TYPE_CHAR &&
+                                  WriteConsoleW(output, L"", 0, &written, nullptr) != 0);
+}
+
 // `bytes` in UTF-16, read in `code_page`; nothing when `flags` ask for valid
 // characters only and there are others. The bytes are a typed word, a field
 // or the sink's buffer, far shorter than an int counts.
@@ -224,15 +235,24 @@ Display console_display() {
     return {Display::Kind::utf8_terminal, 0, &console_field_text};
 }
 
+// Another character device (a serial port, a printer, NUL) may obey the
+// controls as a terminal does; what it makes of the bytes 80-FF is its own.
+Display display_for(void* output) {
+    if (is_console_output(output)) {
+        return console_display();
+    }
+    return GetFileType(output) == FILE_TYPE_CHAR ? Display::controls_only : Display::as_is;
+}
+
 Display output_display() {
-    return is_console(GetStdHandle(STD_OUTPUT_HANDLE)) ? console_display() : Display::as_is;
+    return display_for(GetStdHandle(STD_OUTPUT_HANDLE));
 }
 
 // Elsewhere through the C library, which ends each line with CR LF; a write
 // never has to wait here.
 int write_output(std::string_view bytes) {
     HANDLE const output = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (is_console(output)) {
+    if (is_console_output(output)) {
         return write_console(output, bytes);
     }
     errno = 0;

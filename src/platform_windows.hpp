@@ -1,5 +1,5 @@
 // Windows only: which names open, the form in which a long name opens, and
-// how a console shows a lap's texts.
+// how a console or another device shows a lap's texts.
 #pragma once
 
 #include "display.hpp"
@@ -29,5 +29,10 @@ namespace platform {
 // How a console shows the report: each field decoded by console_field_text,
 // then shown as on a UTF-8 terminal; the output goes to it as UTF-16.
 [[nodiscard]] Display console_display();
+
+// How the output `output` (a HANDLE) shows the report: a console as
+// console_display says, whether it was opened for reading too or not; another
+// character device with its controls shown; a file or a pipe as it is.
+[[nodiscard]] Display display_for(void* output);
 
 } // namespace platform

@@ -1,7 +1,8 @@
 // What only Windows has: the tool started from a batch file, names of devices
 // and pipes, the extended form of long names (Wine opens long names without
-// it and reaches no share, so only those rules can be checked), and a lap's
-// texts read in the code page they were written in, for a console.
+// it and reaches no share, so only those rules can be checked), a lap's texts
+// read in the code page they were written in, for a console, and how each kind
+// of output shows them.
 #include "platform_windows.hpp"
 #include "text_sink.hpp"
 #include "tool_runner.hpp"
@@ -108,6 +109,29 @@ TEST(ConsoleText, NamesInTheLettersTheyWereWrittenIn) {
         out.write_field(std::as_bytes(std::span{field}));
         EXPECT_EQ(out.text(), shown) << ::testing::PrintToString(field);
     }
+}
+
+// Standard output as a batch file may give it: a device such as NUL gets the
+// controls shown, a file or a pipe every byte. A console, also one opened for
+// writing only, is console.exp's.
+TEST(OutputDisplay, ByWhatTheOutputIs) {
+    HANDLE const device = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE const file = CreateFileW(L"display.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    HANDLE pipe_in = nullptr;
+    HANDLE pipe_out = nullptr;
+    ASSERT_TRUE(CreatePipe(&pipe_out, &pipe_in, nullptr, 0));
+    const std::pair<HANDLE, Display::Kind> cases[] = {
+        {device, Display::Kind::controls_only},
+        {file, Display::Kind::as_is},
+        {pipe_in, Display::Kind::as_is},
+    };
+    for (const auto& [output, kind] : cases) {
+        EXPECT_EQ(platform::display_for(output).kind, kind) << GetFileType(output);
+        CloseHandle(output);
+    }
+    CloseHandle(pipe_out);
 }
 
 } // namespace

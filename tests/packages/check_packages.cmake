@@ -8,7 +8,7 @@ cmake_minimum_required(VERSION 3.25)
 # where it is not, the test says that the .deb went unchecked. Where PAGE, the
 # built web page, is given, each package holds it unchanged; where it is not,
 # the test says that the packages went without it.
-#   cmake -D CPACK=cpack -D BUILD=... -D TOOL=... [-D "EMULATOR=wine ..."]
+#   cmake -D CPACK=cpack -D BUILD=... -D TOOL=... [-D "EMULATOR=wine ..." -D HOLD=...]
 #         [-D LINTIAN=lintian [-D HARDENED=ON]] [-D PAGE=...] -P check_packages.cmake
 separate_arguments(EMULATOR UNIX_COMMAND "${EMULATOR}")
 set(OUT ${BUILD}/package-check)

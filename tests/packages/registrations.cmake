@@ -19,11 +19,19 @@ endfunction()
 # with every protection: glibc fortifies the printf family for GCC only.
 find_program(DPKG_SHLIBDEPS_PROGRAM dpkg-shlibdeps)
 find_program(LINTIAN_PROGRAM lintian)
+# The installer's check holds the installer's mutex, as another installer
+# would, and a file open, as an editor would, with `hold`.
+set(hold "")
+if(WIN32)
+  add_executable(hold ${CMAKE_CURRENT_LIST_DIR}/hold.cpp)
+  target_link_libraries(hold PRIVATE zvk_compile_options)
+  set(hold $<TARGET_FILE:hold>)
+endif()
 if(DPKG_SHLIBDEPS_PROGRAM OR NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
   add_test(NAME package.contents COMMAND ${CMAKE_COMMAND} -D CPACK=${CMAKE_CPACK_COMMAND}
     -D BUILD=${CMAKE_BINARY_DIR} -D TOOL=$<TARGET_FILE:zvk-setup-dumper> -D LINTIAN=${LINTIAN_PROGRAM}
     "-D HARDENED=$<AND:$<BOOL:${ZVK_FULLY_HARDENED}>,$<STREQUAL:${CMAKE_CXX_COMPILER_ID},GNU>>"
-    "-D EMULATOR=${emulator}" "-D PAGE=${ZVK_WEB_PAGE_FILE}"
+    "-D EMULATOR=${emulator}" "-D PAGE=${ZVK_WEB_PAGE_FILE}" "-D HOLD=${hold}"
     -P ${CMAKE_CURRENT_LIST_DIR}/check_packages.cmake)
 else()
   add_test(NAME package.contents COMMAND ${CMAKE_COMMAND} -E echo
