@@ -165,15 +165,22 @@ function pageOf(session) {
     violations: () => session.run(() => window.zvkTest.violations.splice(0)),
     engineProblems: () => session.problems.splice(0),
     choosesFolders: session.choosesFolders,
+    pointer: session.pointer,
+    // The viewport as asked, or as near as the engine goes: its width.
+    async resize(width, height) {
+      await session.resize(width, height);
+      return session.run(() => innerWidth);
+    },
   };
   return page;
 }
 
-// Scenarios: each runs on a page opened afresh, in a browser of its language
-// and colour scheme (one browser for all the scenarios of the same).
+// Scenarios: each runs on a page opened afresh, in a browser of its
+// language, colour scheme and device (one browser for all the scenarios of
+// the same), on the device's screen.
 const scenarios = [];
 function scenario(name, settings, body) {
-  scenarios.push({ name, settings: { language: 'en-US', scheme: 'light', ...settings }, body });
+  scenarios.push({ name, settings: { language: 'en-US', scheme: 'light', device: 'desktop', ...settings }, body });
 }
 const figures = [];
 const notes = new Set(); // what this engine's driver cannot do
@@ -439,7 +446,8 @@ for (const scheme of ['light', 'dark']) {
   });
 }
 
-// Runs the scenarios, one browser for each language and scheme.
+// Runs the scenarios.
+const screens = { desktop: [1280, 800], phone: [390, 844] };
 const groups = new Map();
 for (const item of scenarios) {
   const key = JSON.stringify(item.settings);
@@ -457,6 +465,7 @@ for (const group of groups.values()) {
   const page = pageOf(session);
   for (const { name, body } of group) {
     try {
+      await session.resize(...screens[settings.device]);
       await page.open();
       await body(page);
       const left = await page.run(() => ({
