@@ -19,8 +19,8 @@
 //                                  engine reports them
 //   session.downloaded(name)       the bytes saved under that name, or null
 //                                  where the engine saves no download headless
-//   session.choosesFolders         whether choose() hands a folder over as a
-//                                  folder (not refused, not an empty file)
+//   session.choosesFolders         whether choose() hands a folder over (as one
+//                                  whose read fails), not refusing it
 //   session.pointer                what the page is given to point with: 'mouse',
 //                                  'touch' or 'none'
 //   session.resize(width, height)  makes the page's viewport that size in CSS
@@ -84,13 +84,14 @@ function puppeteerSession(browser, page, downloads, { choosesFolders, pointer })
     pointer,
     resize: (width, height) => page.setViewport({ width, height, isMobile: pointer === 'touch',
                                                    hasTouch: pointer === 'touch' }),
-    // Firefox writes a download under a temporary name (.part) beside an
-    // empty file of its own name, then renames it: done when no .part is left.
+    // Each writes a download under a temporary name (Firefox .part, Chromium
+    // .crdownload) beside an empty file of its own name, then renames it:
+    // done when no temporary file is left.
     async downloaded(name) {
       const file = path.join(downloads, name);
       for (let waited = 0; waited < 200; ++waited) {
         const names = fs.readdirSync(downloads);
-        if (names.includes(name) && !names.some((other) => other.endsWith('.part'))) {
+        if (names.includes(name) && !names.some((other) => /\.(part|crdownload)$/.test(other))) {
           return fs.readFileSync(file);
         }
         await sleep(25);
@@ -252,7 +253,7 @@ const webkit = {
       }).build();
       return {
         problems,
-        choosesFolders: false, // it hands a folder over as an empty file
+        choosesFolders: true, // as an empty file, whose read fails
         pointer: 'mouse',
         async resize(width, height) {
           const [aside, above] = await driver.executeScript(() => [outerWidth - innerWidth,

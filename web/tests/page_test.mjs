@@ -43,9 +43,10 @@ const sampleReport = fs.readFileSync(path.join(source, 'examples', 'sample.txt')
 const environment = { PATH: process.env.PATH, LC_ALL: 'C', TZ: 'UTC' };
 
 // A lap from the project's builder, then bytes changed where a case needs it.
-function lap(name, player, patches = []) {
+function lap(name, player, patches = [], length = 4096) {
   const file = path.join(scratch, name);
-  const made = spawnSync(path.join(native, 'tools', 'make_hotlap'), [file, '4096', player], { env: environment });
+  const made = spawnSync(path.join(native, 'tools', 'make_hotlap'), [file, String(length), player],
+                         { env: environment });
   assert.equal(made.status, 0, `make_hotlap ${name}`);
   const bytes = fs.readFileSync(file);
   for (const [offset, patch] of patches) {
@@ -54,10 +55,12 @@ function lap(name, player, patches = []) {
   fs.writeFileSync(file, bytes);
   return file;
 }
-// What the console tool writes to a file for a lap.
-function consoleReport(file) {
+// The four wheels behind the centre (-1.0f), so that no axle is the front.
+const allAtTheRear = [0, 1, 2, 3].map((wheel) => [512 + 128 * wheel + 4, [0, 0, 0x80, 0xbf]]);
+// What the console tool writes to a file for a lap (stdout), and its status.
+function consoleRun(file) {
   return spawnSync(path.join(native, 'zvk-setup-dumper'), [file],
-                   { env: environment, stdio: ['ignore', 'pipe', 'inherit'] }).stdout;
+                   { env: environment, stdio: ['ignore', 'pipe', 'inherit'] });
 }
 
 // The page as an engine before 'wasm-unsafe-eval' sees it: WebAssembly refused.
@@ -70,9 +73,9 @@ fs.writeFileSync(withoutWasm, built.replace(allowing, '$1'), 'latin1');
 // What every scenario's page carries from its opening on: the policy's
 // violations, errors, Save's Blob and the name given to it (caught as every
 // engine makes them, since not every engine saves a download headless), the
-// time of a choice, and a count of the outcomes (report or message) shown.
+// time of a choice, and each lap's outcome as announced, with its time.
 function watch() {
-  const probes = { violations: [], errors: [], saved: null, outcomes: 0, chosen: 0, shown: 0 };
+  const probes = { violations: [], errors: [], saved: null, announced: [], chosen: 0, shown: 0 };
   window.zvkTest = probes;
   document.addEventListener('securitypolicyviolation', (event) => probes.violations.push(event.effectiveDirective));
   window.addEventListener('error', (event) => probes.errors.push(String(event.message)));
@@ -90,17 +93,26 @@ function watch() {
     return click.call(this);
   };
   window.addEventListener('change', () => { probes.chosen = performance.now(); }, true);
-  const report = document.querySelector('#report');
-  const message = document.querySelector('#message');
-  const observer = new MutationObserver(() => {
-    if (report.textContent !== '' || message.textContent !== '') {
-      probes.outcomes += 1;
+  const outcome = document.querySelector('#outcome');
+  new MutationObserver(() => {
+    if (outcome.textContent !== '') {
+      probes.announced.push(outcome.textContent);
       probes.shown = performance.now();
     }
-  });
-  for (const element of [report, message]) {
-    observer.observe(element, { childList: true, characterData: true, subtree: true });
-  }
+  }).observe(outcome, { childList: true, characterData: true, subtree: true });
+}
+
+// Holds the page's next read of a file until the test calls
+// window.zvkTest.release(fail): then it reads, or fails as a lost file does.
+function holdRead() {
+  const read = Blob.prototype.arrayBuffer;
+  Blob.prototype.arrayBuffer = function held() {
+    Blob.prototype.arrayBuffer = read;
+    return new Promise((resolve, reject) => {
+      window.zvkTest.release = (fail) => (fail ? reject(new DOMException('gone', 'NotReadableError'))
+                                               : read.call(this).then(resolve, reject));
+    });
+  };
 }
 
 // What scenarios do with a page, in any engine.
@@ -131,11 +143,12 @@ function pageOf(session) {
       document.querySelector('#drop').dispatchEvent(
         new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
     }, path.basename(file), [...fs.readFileSync(file)]),
-    // Chooses or drops a lap and waits for its outcome on screen.
+    // Chooses or drops a lap (or gives it as `how` does) and waits for its
+    // outcome on screen.
     async show(file, how = 'choose') {
-      const before = await session.run(() => window.zvkTest.outcomes);
-      await page[how](file);
-      await page.until((count) => window.zvkTest.outcomes > count, before);
+      const before = await session.run(() => window.zvkTest.announced.length);
+      await (typeof how === 'function' ? how(file) : page[how](file));
+      await page.until((count) => window.zvkTest.announced.length > count, before);
     },
     // Clicks Save: the name and bytes of the Blob the page made, and the
     // file the engine saved where it saves downloads headless.
@@ -160,7 +173,7 @@ function pageOf(session) {
       list.dispatchEvent(new Event('change'));
       return list.value === chosen;
     }, value),
-    outcome: () => session.run(() => Object.fromEntries(['name', 'report', 'message']
+    outcome: () => session.run(() => Object.fromEntries(['name', 'report', 'meaning', 'message']
       .map((id) => [id, document.getElementById(id).textContent]))),
     violations: () => session.run(() => window.zvkTest.violations.splice(0)),
     engineProblems: () => session.problems.splice(0),
@@ -294,7 +307,7 @@ scenario("a crafted lap's name is text", {}, async (page) => {
     await page.show(file, 'drop');
     assert.ok((await page.text('#report')).includes(`Player: ${shown}`), name);
     assert.equal(await page.run(() => document.querySelectorAll('#report *, #name *').length), 0, name);
-    assert.deepEqual((await page.save()).bytes, consoleReport(file), name);
+    assert.deepEqual((await page.save()).bytes, consoleRun(file).stdout, name);
   }
 });
 
@@ -343,16 +356,7 @@ for (const [first, second, ending] of [['choose', 'choose', 'ends'], ['choose', 
   scenario(`a lap ${second === 'drop' ? 'dropped' : 'chosen'} after one ${first === 'drop' ? 'dropped' : 'chosen'} ` +
            `whose slow read ${ending}`, {}, async (page) => {
     const newer = lap('newer.qdp', 'Newer Pilot');
-    await page.run(() => {
-      const read = Blob.prototype.arrayBuffer;
-      Blob.prototype.arrayBuffer = function held() {
-        Blob.prototype.arrayBuffer = read;
-        return new Promise((resolve, reject) => {
-          window.zvkTest.release = (fail) => (fail ? reject(new DOMException('gone', 'NotReadableError'))
-                                                   : read.call(this).then(resolve, reject));
-        });
-      };
-    });
+    await page.run(holdRead);
     await page[first](sample);
     await page.until(() => typeof window.zvkTest.release === 'function');
     await page.show(newer, second);
@@ -363,31 +367,63 @@ for (const [first, second, ending] of [['choose', 'choose', 'ends'], ['choose', 
       await new Promise((resolve) => setTimeout(resolve, 100));
     }, ending === 'fails');
     assert.deepEqual(await page.outcome(), expected);
-    assert.deepEqual(await page.save(), { name: 'newer.txt', bytes: consoleReport(newer) });
+    assert.deepEqual(await page.save(), { name: 'newer.txt', bytes: consoleRun(newer).stdout });
   });
 }
 
-// The rows that end otherwise: wheels on one axle (status 1 in the console
-// tool), a sparse file of 3 GiB, a folder.
+// Laps that end otherwise, each shown as the console tool prints it, with a
+// line on what that means (and the console's exit status where it is not 0)
+// and Save where the console could read the lap: wheels on one axle, a lap
+// cut short, no signature, a sparse file of 3 GiB, a lap deleted between its
+// choice and its read, a folder. Each outcome is announced in one line.
 scenario('the laps the report refuses', {}, async (page) => {
-  const rear = [0, 0, 0x80, 0xbf];
-  await page.show(lap('axle.qdp', 'Jorg Pilot', [0, 1, 2, 3].map((w) => [512 + 128 * w + 4, rear])));
-  assert.ok((await page.text('#report')).endsWith("Error: can't figure out what tires are front/rear :-)\n"));
-  assert.match(await page.text('#status-note'), /exit status 1/);
   const sparse = lap('sparse.qdp', 'Jorg Pilot');
   fs.truncateSync(sparse, 3 * 2 ** 30);
-  await page.show(sparse);
-  assert.ok((await page.text('#report')).endsWith('File size: 3221225472 bytesFile Error/Not A Hotlap!'));
-  assert.equal(await page.text('#status-note'), '');
+  const deleted = async (file) => {
+    await page.run(holdRead);
+    await page.choose(file);
+    await page.until(() => typeof window.zvkTest.release === 'function');
+    fs.rmSync(file);
+    await page.run(() => window.zvkTest.release(false));
+  };
+  const refused = [
+    [lap('axle.qdp', 'Jorg Pilot', allAtTheRear), /front from the rear/],
+    [lap('short.qdp', 'Jorg Pilot', [], 1023), /too short/],
+    [lap('zvk.qdp', 'Jorg Pilot', [[0, [0x5a, 0x56, 0x4b]]]), /not a ZVK hotlap/],
+    [sparse, /too large/],
+    [lap('gone.qdp', 'Jorg Pilot'), /could not be read/, deleted],
+  ];
   if (page.choosesFolders) {
-    await page.show(downloads);
-    assert.match(await page.text('#message'), /cannot be read/);
-    assert.equal(await page.text('#report'), '');
-    await page.show(sample);
-    assert.equal(await page.text('#message'), '');
+    refused.push([downloads, /could not be read/]);
   } else {
     notes.add('a folder given to the file chooser');
   }
+  const announced = [];
+  for (const [file, meaning, how = 'choose'] of refused) {
+    await page.show(file, how);
+    const shown = await page.outcome();
+    const ran = consoleRun(file);
+    assert.equal(shown.report, ran.stdout.toString('latin1').replace(/\0/g, ''), file);
+    assert.match(shown.meaning, meaning);
+    assert.equal(shown.meaning.includes(`exit status ${ran.status}`), ran.status !== 0, shown.meaning);
+    const unread = shown.report.endsWith("File doesn't exist/Unable to open file\n");
+    assert.equal(await page.run(() => document.querySelector('#save').disabled), unread, file);
+    if (!unread) {
+      assert.deepEqual((await page.save()).bytes, ran.stdout, file);
+    }
+    announced.push([path.basename(file), shown.meaning]);
+  }
+  const report = sampleReport.toString('latin1').replace(/\0/g, '');
+  for (const again of [1, 2]) {
+    await page.show(sample);
+    assert.deepEqual(await page.outcome(), { name: 'sample.qdp', report, meaning: '', message: '' }, `time ${again}`);
+    announced.push(['sample.qdp', '']);
+  }
+  const lines = await page.run(() => window.zvkTest.announced);
+  assert.equal(lines.length, announced.length, lines.join('\n'));
+  announced.forEach(([name, meaning], i) => {
+    assert.ok(lines[i].startsWith(`${name}: `) && lines[i].includes(meaning) && !lines[i].includes('\n'), lines[i]);
+  });
 });
 
 // Where the browser refuses to compile WebAssembly: a sentence that says so.
@@ -396,7 +432,7 @@ scenario('without WebAssembly the page says it cannot run', {}, async (page) => 
   await page.show(sample);
   const shown = await page.outcome();
   assert.equal(shown.report, '');
-  assert.match(shown.message, /browser/);
+  assert.match(shown.meaning, /browser/);
   assert.equal(await page.run(() => document.querySelector('#save').disabled), true);
   const refused = await page.violations();
   assert.ok(refused.every((name) => name.startsWith('script-src')), refused.join());
