@@ -109,10 +109,11 @@
   }
 
   // The lap's outcome: what it means, under its lines, and in one line for
-  // a screen reader to announce.
+  // a screen reader to announce; all of it brought into view.
   function conclude(meaning) {
     $('meaning').textContent = meaning;
     $('outcome').textContent = `${$('name').textContent}: ${meaning || 'the car setup is shown.'}`;
+    $('lap').scrollIntoView({ block: 'nearest' });
   }
 
   async function report(file, folder = false) {
@@ -141,6 +142,7 @@
                 shown: read ? runCore(module, head, file.size, true).bytes : saved.bytes };
     $('save').disabled = !read;
     $('copy').disabled = false;
+    $('report').classList.toggle('failure', saved.ending !== 'done');
     show();
     conclude(meanings[saved.ending](saved.status));
   }

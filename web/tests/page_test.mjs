@@ -461,11 +461,13 @@ async function inaccessible(page) {
     return violations.map(({ id, nodes }) => `${id}: ${nodes.map((node) => node.target.join(' ')).join(', ')}`);
   });
 }
-for (const scheme of ['light', 'dark']) {
-  scenario(`every accessibility rule kept in the ${scheme} scheme`, { scheme }, async (page) => {
+for (const [scheme, device] of [['light', 'desktop'], ['dark', 'desktop'], ['light', 'phone']]) {
+  scenario(`every accessibility rule kept in the ${scheme} scheme on a ${device}`, { scheme, device }, async (page) => {
     assert.deepEqual(await inaccessible(page), [], 'before a lap');
     await page.show(sample);
     assert.deepEqual(await inaccessible(page), [], 'after a lap');
+    await page.show(lap('short.qdp', 'Jorg Pilot', [], 1023));
+    assert.deepEqual(await inaccessible(page), [], 'after a failure');
     // The focus as the keyboard moves it: an outline of the page's own, not
     // the engine's faint default; where the window has the focus to show.
     await page.press('Tab');
@@ -477,10 +479,59 @@ for (const scheme of ['light', 'dark']) {
     if (focus[1]) {
       assert.equal(focus[1], 'solid 3px');
     } else {
-      notes.add('the focus outline (the headless window never has the focus)');
+      notes.add(`the focus outline on a ${device} (the window has not the focus)`);
     }
   });
 }
+
+// What each pointer is offered: to drop a lap only where a mouse can, and
+// on a touch screen targets of 44 by 44 px at least.
+for (const [device, pointer] of [['desktop', 'mouse'], ['phone', 'touch']]) {
+  scenario(`what the ${pointer} of a ${device} is offered`, { device }, async (page) => {
+    const offered = await page.run(() => ({
+      coarse: matchMedia('(pointer: coarse)').matches,
+      drop: document.body.innerText.includes('Drop a lap'),
+      small: [...document.querySelectorAll('button, select')].filter((control) => {
+        const { width, height } = control.getBoundingClientRect();
+        return width > 0 && (width < 44 || height < 44);
+      }).map((control) => control.id),
+    }));
+    assert.equal(offered.drop, page.pointer === 'mouse', 'the words on dropping');
+    assert.equal(offered.coarse, page.pointer === 'touch');
+    if (page.pointer === 'touch') {
+      assert.deepEqual(offered.small, []);
+    }
+    if (page.pointer !== pointer) {
+      notes.add(`a ${device}'s ${pointer} (the engine has none to give here)`);
+    }
+  });
+}
+
+// On a phone, at its size and on a screen 360 px wide: every character of
+// a failure's lines without scrolling sideways (a whole report keeps its
+// columns, and scrolls in its box); the report in view once chosen.
+scenario('a phone shows a lap whole and in view', { device: 'phone' }, async (page) => {
+  const laps = [lap('short.qdp', 'Jorg Pilot', [], 1023), lap('axle.qdp', 'Jorg Pilot', allAtTheRear), sample];
+  for (const [width, height] of [[390, 844], [360, 740]]) {
+    const got = await page.resize(width, height);
+    if (got !== width) {
+      notes.add(`a screen narrower than ${got} px (the window goes no narrower; checked at ${got} px)`);
+    }
+    for (const file of laps) {
+      await page.show(file);
+      const seen = await page.run((failed) => {
+        const report = document.querySelector('#report');
+        const meaning = document.querySelector('#meaning');
+        const { top } = report.getBoundingClientRect();
+        const { bottom } = (meaning.textContent ? meaning : report).getBoundingClientRect();
+        return { sideways: document.documentElement.scrollWidth > innerWidth,
+                 cut: failed && report.scrollWidth > report.clientWidth,
+                 inView: top >= 0 && (top < innerHeight / 4 || bottom < innerHeight + 1) };
+      }, file !== sample);
+      assert.deepEqual(seen, { sideways: false, cut: false, inView: true }, `${path.basename(file)} at ${got} px`);
+    }
+  }
+});
 
 // Runs the scenarios.
 const screens = { desktop: [1280, 800], phone: [390, 844] };
