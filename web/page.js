@@ -155,7 +155,10 @@
       report(file);
     }
   });
-  select.addEventListener('change', show);
+  select.addEventListener('change', () => {
+    $('message').textContent = ''; // said of the text shown before
+    show();
+  });
 
   // Dropped anywhere: the first lap, as the console tool takes its first
   // argument. The browser must not open a file dropped beside the zone.

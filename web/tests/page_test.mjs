@@ -312,15 +312,18 @@ scenario("a crafted lap's name is text", {}, async (page) => {
 });
 
 // A name as each code page reads it; C1 controls and bidirectional
-// controls by their code.
+// controls by their code. What Copy said goes once the text has changed.
 scenario('names in the letters chosen', {}, async (page) => {
   await page.show(lap('pawel.qdp', 'Pawe\\xb3 \\x81 \\xe2\\x80\\xae!'));
+  await page.click('#copy');
+  await page.until(() => document.querySelector('#message').textContent !== ''); // copied, or how to
   for (const [codePage, shown] of [['windows-1252', 'Player: Pawe\u00b3 <U+0081> '],
                                    ['windows-1250', 'Player: Pawe\u0142 <U+0081> '],
                                    ['utf-8', 'Player: Pawe\ufffd \ufffd <U+202E>!\n']]) {
     assert.ok(await page.select(codePage), codePage);
     assert.ok((await page.text('#report')).includes(shown), `${codePage}: ${await page.text('#report')}`);
   }
+  assert.equal(await page.text('#message'), '');
 });
 
 // Every ANSI code page of Windows, each named by its number, read as it
