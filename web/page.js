@@ -68,67 +68,83 @@
       (c) => `<U+${c.codePointAt(0).toString(16).toUpperCase().padStart(4, '0')}>`);
   }
 
+  // What the console tool prints for a file it cannot open or read.
+  function cannotOpen() {
+    return { ending: 'not_loaded', bytes: new TextEncoder().encode(
+      "ZVK Hotlap QDP File Setting Dumper by Brasko & Telvin\nFile doesn't exist/Unable to open file\n") };
+  }
+
+  // What each ending means, said plainly under the lines that show it.
+  const meanings = {
+    done: () => '',
+    not_a_hotlap: () => 'This is not a ZVK hotlap file.',
+    too_short: () => 'This file is too short for a hotlap: it ends before the car setup.',
+    too_long: () => 'This file is too large for a hotlap: the tool refuses it unread.',
+    not_loaded: () => 'This file could not be read: it was moved or deleted, is a folder, or may not be ' +
+                      'read. Choose another lap.',
+    front_rear_undecidable: (status) => 'The four wheels lie on one axle: the tool cannot tell the front ' +
+      `from the rear, and the console tool ends with exit status ${status}.`,
+  };
+
   let current = null; // { name, saved, shown }
 
   function show() {
     $('report').textContent = current ? readable(current.shown, select.value) : '';
   }
 
-  function clear(name, message) {
-    current = null;
-    $('name').textContent = name;
-    $('message').textContent = message;
-    $('status-note').textContent = '';
-    $('save').disabled = true;
-    $('copy').disabled = true;
-    show();
-  }
-
   // The newest lap chosen or dropped; an older one whose read ends later
   // shows nothing.
   let choice = 0;
-  function choose(name, message) {
+  function choose(name) {
     choice += 1;
-    clear(name, message);
+    current = null;
+    $('name').textContent = name;
+    for (const id of ['message', 'meaning', 'outcome']) {
+      $(id).textContent = '';
+    }
+    $('save').disabled = true;
+    $('copy').disabled = true;
+    show();
     return choice;
   }
 
-  async function report(file) {
-    const mine = choose(file.name, '');
+  // The lap's outcome: what it means, under its lines, and in one line for
+  // a screen reader to announce; all of it brought into view.
+  function conclude(meaning) {
+    $('meaning').textContent = meaning;
+    $('outcome').textContent = `${$('name').textContent}: ${meaning || 'the car setup is shown.'}`;
+    $('lap').scrollIntoView({ block: 'nearest' });
+  }
+
+  async function report(file, folder = false) {
+    const mine = choose(file.name);
     const module = await core;
     if (mine !== choice) {
       return;
     }
     if (!module) {
-      clear(file.name, 'This page cannot run in this browser, which refuses the WebAssembly the ' +
-                       'report is made with. Open it in a current Firefox, Chrome, Edge or Safari, ' +
-                       'or use the console tool (zvk-setup-dumper).');
+      conclude('This page cannot run in this browser, which refuses the WebAssembly the report is made ' +
+               'with. Open it in a current Firefox, Chrome, Edge or Safari, or use the console tool ' +
+               '(zvk-setup-dumper).');
       return;
     }
+    // A file needed whole is read whole, not as a slice: a folder that the
+    // browser hands over as an empty file then fails as it should.
     const wanted = Math.min(file.size, module._zvk_bytes_needed());
-    let head = null;
-    try {
-      head = new Uint8Array(await file.slice(0, wanted).arrayBuffer());
-    } catch (error) {
-      head = null;
-    }
+    const head = folder ? null : await (wanted < file.size ? file.slice(0, wanted) : file).arrayBuffer()
+      .then((bytes) => new Uint8Array(bytes), () => null);
     if (mine !== choice) {
       return;
     }
-    if (!head || head.length !== wanted) {
-      clear(file.name, 'This file cannot be read: it may be a folder, or it was moved, ' +
-                       'or it may not be read. Choose another lap.');
-      return;
-    }
-    const saved = runCore(module, head, file.size, false);
-    current = { name: file.name, saved: saved.bytes, shown: runCore(module, head, file.size, true).bytes };
-    if (saved.ending === 'front_rear_undecidable') {
-      $('status-note').textContent = `The console tool ends with exit status ${saved.status} ` +
-        'here: it cannot tell the front wheels from the rear.';
-    }
-    $('save').disabled = false;
+    const read = head !== null && head.length === wanted;
+    const saved = read ? runCore(module, head, file.size, false) : cannotOpen();
+    current = { name: file.name, saved: saved.bytes,
+                shown: read ? runCore(module, head, file.size, true).bytes : saved.bytes };
+    $('save').disabled = !read;
     $('copy').disabled = false;
+    $('report').classList.toggle('failure', saved.ending !== 'done');
     show();
+    conclude(meanings[saved.ending](saved.status));
   }
 
   $('choose').addEventListener('click', () => $('file').click());
@@ -139,7 +155,10 @@
       report(file);
     }
   });
-  select.addEventListener('change', show);
+  select.addEventListener('change', () => {
+    $('message').textContent = ''; // said of the text shown before
+    show();
+  });
 
   // Dropped anywhere: the first lap, as the console tool takes its first
   // argument. The browser must not open a file dropped beside the zone.
@@ -155,10 +174,8 @@
     const item = event.dataTransfer.items && event.dataTransfer.items[0];
     const entry = item && item.webkitGetAsEntry ? item.webkitGetAsEntry() : null;
     const [file] = event.dataTransfer.files;
-    if (entry && entry.isDirectory) {
-      choose(file ? file.name : '', 'A folder cannot be read: drop a lap file.');
-    } else if (file) {
-      report(file);
+    if (file) {
+      report(file, Boolean(entry && entry.isDirectory));
     }
   });
 

@@ -3,11 +3,13 @@
 // system's own browser (none is downloaded) and opens pages from disk.
 //
 //   engine.missing()  why the engine cannot run here, or '' when it can
-//   engine.launch({ language, scheme, downloads, profile, locales, modules })
+//   engine.launch({ language, scheme, device, downloads, profile, locales, modules })
 //     a browser whose language (a BCP 47 tag with its region, e.g. pl-PL) and
-//     colour scheme ('light' or 'dark') are as a user would have set them,
-//     with its profile, downloads and compiled locales in the folders given
-//     and its npm packages in `modules`; answers a session:
+//     colour scheme ('light' or 'dark') are as a user would have set them, on
+//     a 'desktop' or a 'phone' (whose touch screen the engine emulates where
+//     it can, once resize() has set its size); with its profile, downloads
+//     and compiled locales in the folders given and its npm packages in
+//     `modules`; answers a session:
 //   session.open(url)              loads a page
 //   session.run(fn, ...args)       runs fn in the page, answers its (awaited) value
 //   session.choose(selector, file) gives a file to a file input, as the chooser does
@@ -17,8 +19,12 @@
 //                                  engine reports them
 //   session.downloaded(name)       the bytes saved under that name, or null
 //                                  where the engine saves no download headless
-//   session.choosesFolders         whether choose() hands a folder over as a
-//                                  folder (not refused, not an empty file)
+//   session.choosesFolders         whether choose() hands a folder over (as one
+//                                  whose read fails), not refusing it
+//   session.pointer                what the page is given to point with: 'mouse',
+//                                  'touch' or 'none'
+//   session.resize(width, height)  makes the page's viewport that size in CSS
+//                                  pixels, or as near as the engine's window goes
 //   session.close()
 import { execFileSync, spawn } from 'node:child_process';
 import * as fs from 'node:fs';
@@ -49,7 +55,7 @@ const sleep = (milliseconds) => new Promise((resolve) => setTimeout(resolve, mil
 const baseEnvironment = { PATH: process.env.PATH, HOME: os.homedir(), TZ: 'UTC' };
 
 // Chromium and Firefox: puppeteer-core, over CDP and WebDriver BiDi.
-function puppeteerSession(browser, page, downloads, choosesFolders) {
+function puppeteerSession(browser, page, downloads, { choosesFolders, pointer }) {
   const problems = [];
   let url = '';
   page.on('request', (request) => {
@@ -75,13 +81,17 @@ function puppeteerSession(browser, page, downloads, choosesFolders) {
     },
     click: (selector) => page.click(selector),
     press: (key) => page.keyboard.press(key),
-    // Firefox writes a download under a temporary name (.part) beside an
-    // empty file of its own name, then renames it: done when no .part is left.
+    pointer,
+    resize: (width, height) => page.setViewport({ width, height, isMobile: pointer === 'touch',
+                                                   hasTouch: pointer === 'touch' }),
+    // Each writes a download under a temporary name (Firefox .part, Chromium
+    // .crdownload) beside an empty file of its own name, then renames it:
+    // done when no temporary file is left.
     async downloaded(name) {
       const file = path.join(downloads, name);
       for (let waited = 0; waited < 200; ++waited) {
         const names = fs.readdirSync(downloads);
-        if (names.includes(name) && !names.some((other) => other.endsWith('.part'))) {
+        if (names.includes(name) && !names.some((other) => /\.(part|crdownload)$/.test(other))) {
           return fs.readFileSync(file);
         }
         await sleep(25);
@@ -108,7 +118,7 @@ function browserOnPath(debianPackage, ...names) {
 
 const chromium = {
   ...browserOnPath('chromium', 'chromium', 'chromium-browser'),
-  async launch({ language, scheme, downloads, modules, profile }) {
+  async launch({ language, scheme, device, downloads, modules, profile }) {
     const browser = await loadPuppeteer(modules).launch({
       executablePath: this.executable(),
       headless: true,
@@ -123,13 +133,17 @@ const chromium = {
     await page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: scheme }]);
     const cdp = await page.createCDPSession();
     await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
-    return puppeteerSession(browser, page, downloads, true);
+    // Headless, it has no mouse; a phone's touch screen it emulates.
+    return puppeteerSession(browser, page, downloads,
+                            { choosesFolders: true, pointer: device === 'phone' ? 'touch' : 'none' });
   },
 };
 
 const firefox = {
   ...browserOnPath('firefox-esr', 'firefox-esr', 'firefox'),
-  async launch({ language, scheme, downloads, modules, profile }) {
+  async launch({ language, scheme, device, downloads, modules, profile }) {
+    // What it points with: a touch screen (coarse), or a mouse (fine, hover).
+    const pointing = device === 'phone' ? 1 : 2 | 4;
     const browser = await loadPuppeteer(modules).launch({
       browser: 'firefox',
       executablePath: this.executable(),
@@ -143,10 +157,15 @@ const firefox = {
         'browser.download.dir': downloads,
         'browser.download.useDownloadDir': true,
         'browser.download.always_ask_before_handling_new_types': false,
+        'ui.primaryPointerCapabilities': pointing,
+        'ui.allPointerCapabilities': pointing,
       },
     });
     const page = (await browser.pages())[0] || (await browser.newPage());
-    return puppeteerSession(browser, page, downloads, false); // BiDi's input.setFiles refuses folders
+    return puppeteerSession(browser, page, downloads, {
+      choosesFolders: false, // BiDi's input.setFiles refuses folders
+      pointer: device === 'phone' ? 'touch' : 'mouse',
+    });
   },
 };
 
@@ -154,7 +173,8 @@ const firefox = {
 // through selenium-webdriver, on an X server of its own. It reports no
 // requests, so the session sends them all to a proxy that logs and refuses
 // them. It takes its language from the locale, so each is compiled once
-// into `locales`; its colour scheme from the GTK theme.
+// into `locales`; its colour scheme from the GTK theme. It points with the X
+// server's mouse, and its window is no narrower than its toolbar.
 const webkit = {
   missing() {
     const needed = [['WebKitWebDriver', 'webkit2gtk-driver'], ['Xvfb', 'xvfb'], ['localedef', 'locales']];
@@ -233,7 +253,13 @@ const webkit = {
       }).build();
       return {
         problems,
-        choosesFolders: false, // it hands a folder over as an empty file
+        choosesFolders: true, // as an empty file, whose read fails
+        pointer: 'mouse',
+        async resize(width, height) {
+          const [aside, above] = await driver.executeScript(() => [outerWidth - innerWidth,
+                                                                   outerHeight - innerHeight]);
+          await driver.manage().window().setRect({ width: width + aside, height: height + above });
+        },
         open: (url) => driver.get(url),
         run: (fn, ...args) => driver.executeScript(fn, ...args),
         choose: async (selector, file) => (await driver.findElement(By.css(selector))).sendKeys(file),

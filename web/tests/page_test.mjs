@@ -43,9 +43,10 @@ const sampleReport = fs.readFileSync(path.join(source, 'examples', 'sample.txt')
 const environment = { PATH: process.env.PATH, LC_ALL: 'C', TZ: 'UTC' };
 
 // A lap from the project's builder, then bytes changed where a case needs it.
-function lap(name, player, patches = []) {
+function lap(name, player, patches = [], length = 4096) {
   const file = path.join(scratch, name);
-  const made = spawnSync(path.join(native, 'tools', 'make_hotlap'), [file, '4096', player], { env: environment });
+  const made = spawnSync(path.join(native, 'tools', 'make_hotlap'), [file, String(length), player],
+                         { env: environment });
   assert.equal(made.status, 0, `make_hotlap ${name}`);
   const bytes = fs.readFileSync(file);
   for (const [offset, patch] of patches) {
@@ -54,10 +55,12 @@ function lap(name, player, patches = []) {
   fs.writeFileSync(file, bytes);
   return file;
 }
-// What the console tool writes to a file for a lap.
-function consoleReport(file) {
+// The four wheels behind the centre (-1.0f), so that no axle is the front.
+const allAtTheRear = [0, 1, 2, 3].map((wheel) => [512 + 128 * wheel + 4, [0, 0, 0x80, 0xbf]]);
+// What the console tool writes to a file for a lap (stdout), and its status.
+function consoleRun(file) {
   return spawnSync(path.join(native, 'zvk-setup-dumper'), [file],
-                   { env: environment, stdio: ['ignore', 'pipe', 'inherit'] }).stdout;
+                   { env: environment, stdio: ['ignore', 'pipe', 'inherit'] });
 }
 
 // The page as an engine before 'wasm-unsafe-eval' sees it: WebAssembly refused.
@@ -70,9 +73,9 @@ fs.writeFileSync(withoutWasm, built.replace(allowing, '$1'), 'latin1');
 // What every scenario's page carries from its opening on: the policy's
 // violations, errors, Save's Blob and the name given to it (caught as every
 // engine makes them, since not every engine saves a download headless), the
-// time of a choice, and a count of the outcomes (report or message) shown.
+// time of a choice, and each lap's outcome as announced, with its time.
 function watch() {
-  const probes = { violations: [], errors: [], saved: null, outcomes: 0, chosen: 0, shown: 0 };
+  const probes = { violations: [], errors: [], saved: null, announced: [], chosen: 0, shown: 0 };
   window.zvkTest = probes;
   document.addEventListener('securitypolicyviolation', (event) => probes.violations.push(event.effectiveDirective));
   window.addEventListener('error', (event) => probes.errors.push(String(event.message)));
@@ -90,17 +93,26 @@ function watch() {
     return click.call(this);
   };
   window.addEventListener('change', () => { probes.chosen = performance.now(); }, true);
-  const report = document.querySelector('#report');
-  const message = document.querySelector('#message');
-  const observer = new MutationObserver(() => {
-    if (report.textContent !== '' || message.textContent !== '') {
-      probes.outcomes += 1;
+  const outcome = document.querySelector('#outcome');
+  new MutationObserver(() => {
+    if (outcome.textContent !== '') {
+      probes.announced.push(outcome.textContent);
       probes.shown = performance.now();
     }
-  });
-  for (const element of [report, message]) {
-    observer.observe(element, { childList: true, characterData: true, subtree: true });
-  }
+  }).observe(outcome, { childList: true, characterData: true, subtree: true });
+}
+
+// Holds the page's next read of a file until the test calls
+// window.zvkTest.release(fail): then it reads, or fails as a lost file does.
+function holdRead() {
+  const read = Blob.prototype.arrayBuffer;
+  Blob.prototype.arrayBuffer = function held() {
+    Blob.prototype.arrayBuffer = read;
+    return new Promise((resolve, reject) => {
+      window.zvkTest.release = (fail) => (fail ? reject(new DOMException('gone', 'NotReadableError'))
+                                               : read.call(this).then(resolve, reject));
+    });
+  };
 }
 
 // What scenarios do with a page, in any engine.
@@ -131,11 +143,12 @@ function pageOf(session) {
       document.querySelector('#drop').dispatchEvent(
         new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
     }, path.basename(file), [...fs.readFileSync(file)]),
-    // Chooses or drops a lap and waits for its outcome on screen.
+    // Chooses or drops a lap (or gives it as `how` does) and waits for its
+    // outcome on screen.
     async show(file, how = 'choose') {
-      const before = await session.run(() => window.zvkTest.outcomes);
-      await page[how](file);
-      await page.until((count) => window.zvkTest.outcomes > count, before);
+      const before = await session.run(() => window.zvkTest.announced.length);
+      await (typeof how === 'function' ? how(file) : page[how](file));
+      await page.until((count) => window.zvkTest.announced.length > count, before);
     },
     // Clicks Save: the name and bytes of the Blob the page made, and the
     // file the engine saved where it saves downloads headless.
@@ -160,20 +173,27 @@ function pageOf(session) {
       list.dispatchEvent(new Event('change'));
       return list.value === chosen;
     }, value),
-    outcome: () => session.run(() => Object.fromEntries(['name', 'report', 'message']
+    outcome: () => session.run(() => Object.fromEntries(['name', 'report', 'meaning', 'message']
       .map((id) => [id, document.getElementById(id).textContent]))),
     violations: () => session.run(() => window.zvkTest.violations.splice(0)),
     engineProblems: () => session.problems.splice(0),
     choosesFolders: session.choosesFolders,
+    pointer: session.pointer,
+    // The viewport as asked, or as near as the engine goes: its width.
+    async resize(width, height) {
+      await session.resize(width, height);
+      return session.run(() => innerWidth);
+    },
   };
   return page;
 }
 
-// Scenarios: each runs on a page opened afresh, in a browser of its language
-// and colour scheme (one browser for all the scenarios of the same).
+// Scenarios: each runs on a page opened afresh, in a browser of its
+// language, colour scheme and device (one browser for all the scenarios of
+// the same), on the device's screen.
 const scenarios = [];
 function scenario(name, settings, body) {
-  scenarios.push({ name, settings: { language: 'en-US', scheme: 'light', ...settings }, body });
+  scenarios.push({ name, settings: { language: 'en-US', scheme: 'light', device: 'desktop', ...settings }, body });
 }
 const figures = [];
 const notes = new Set(); // what this engine's driver cannot do
@@ -287,20 +307,23 @@ scenario("a crafted lap's name is text", {}, async (page) => {
     await page.show(file, 'drop');
     assert.ok((await page.text('#report')).includes(`Player: ${shown}`), name);
     assert.equal(await page.run(() => document.querySelectorAll('#report *, #name *').length), 0, name);
-    assert.deepEqual((await page.save()).bytes, consoleReport(file), name);
+    assert.deepEqual((await page.save()).bytes, consoleRun(file).stdout, name);
   }
 });
 
 // A name as each code page reads it; C1 controls and bidirectional
-// controls by their code.
+// controls by their code. What Copy said goes once the text has changed.
 scenario('names in the letters chosen', {}, async (page) => {
   await page.show(lap('pawel.qdp', 'Pawe\\xb3 \\x81 \\xe2\\x80\\xae!'));
+  await page.click('#copy');
+  await page.until(() => document.querySelector('#message').textContent !== ''); // copied, or how to
   for (const [codePage, shown] of [['windows-1252', 'Player: Pawe\u00b3 <U+0081> '],
                                    ['windows-1250', 'Player: Pawe\u0142 <U+0081> '],
                                    ['utf-8', 'Player: Pawe\ufffd \ufffd <U+202E>!\n']]) {
     assert.ok(await page.select(codePage), codePage);
     assert.ok((await page.text('#report')).includes(shown), `${codePage}: ${await page.text('#report')}`);
   }
+  assert.equal(await page.text('#message'), '');
 });
 
 // Every ANSI code page of Windows, each named by its number, read as it
@@ -336,16 +359,7 @@ for (const [first, second, ending] of [['choose', 'choose', 'ends'], ['choose', 
   scenario(`a lap ${second === 'drop' ? 'dropped' : 'chosen'} after one ${first === 'drop' ? 'dropped' : 'chosen'} ` +
            `whose slow read ${ending}`, {}, async (page) => {
     const newer = lap('newer.qdp', 'Newer Pilot');
-    await page.run(() => {
-      const read = Blob.prototype.arrayBuffer;
-      Blob.prototype.arrayBuffer = function held() {
-        Blob.prototype.arrayBuffer = read;
-        return new Promise((resolve, reject) => {
-          window.zvkTest.release = (fail) => (fail ? reject(new DOMException('gone', 'NotReadableError'))
-                                                   : read.call(this).then(resolve, reject));
-        });
-      };
-    });
+    await page.run(holdRead);
     await page[first](sample);
     await page.until(() => typeof window.zvkTest.release === 'function');
     await page.show(newer, second);
@@ -356,31 +370,63 @@ for (const [first, second, ending] of [['choose', 'choose', 'ends'], ['choose', 
       await new Promise((resolve) => setTimeout(resolve, 100));
     }, ending === 'fails');
     assert.deepEqual(await page.outcome(), expected);
-    assert.deepEqual(await page.save(), { name: 'newer.txt', bytes: consoleReport(newer) });
+    assert.deepEqual(await page.save(), { name: 'newer.txt', bytes: consoleRun(newer).stdout });
   });
 }
 
-// The rows that end otherwise: wheels on one axle (status 1 in the console
-// tool), a sparse file of 3 GiB, a folder.
+// Laps that end otherwise, each shown as the console tool prints it, with a
+// line on what that means (and the console's exit status where it is not 0)
+// and Save where the console could read the lap: wheels on one axle, a lap
+// cut short, no signature, a sparse file of 3 GiB, a lap deleted between its
+// choice and its read, a folder. Each outcome is announced in one line.
 scenario('the laps the report refuses', {}, async (page) => {
-  const rear = [0, 0, 0x80, 0xbf];
-  await page.show(lap('axle.qdp', 'Jorg Pilot', [0, 1, 2, 3].map((w) => [512 + 128 * w + 4, rear])));
-  assert.ok((await page.text('#report')).endsWith("Error: can't figure out what tires are front/rear :-)\n"));
-  assert.match(await page.text('#status-note'), /exit status 1/);
   const sparse = lap('sparse.qdp', 'Jorg Pilot');
   fs.truncateSync(sparse, 3 * 2 ** 30);
-  await page.show(sparse);
-  assert.ok((await page.text('#report')).endsWith('File size: 3221225472 bytesFile Error/Not A Hotlap!'));
-  assert.equal(await page.text('#status-note'), '');
+  const deleted = async (file) => {
+    await page.run(holdRead);
+    await page.choose(file);
+    await page.until(() => typeof window.zvkTest.release === 'function');
+    fs.rmSync(file);
+    await page.run(() => window.zvkTest.release(false));
+  };
+  const refused = [
+    [lap('axle.qdp', 'Jorg Pilot', allAtTheRear), /front from the rear/],
+    [lap('short.qdp', 'Jorg Pilot', [], 1023), /too short/],
+    [lap('zvk.qdp', 'Jorg Pilot', [[0, [0x5a, 0x56, 0x4b]]]), /not a ZVK hotlap/],
+    [sparse, /too large/],
+    [lap('gone.qdp', 'Jorg Pilot'), /could not be read/, deleted],
+  ];
   if (page.choosesFolders) {
-    await page.show(downloads);
-    assert.match(await page.text('#message'), /cannot be read/);
-    assert.equal(await page.text('#report'), '');
-    await page.show(sample);
-    assert.equal(await page.text('#message'), '');
+    refused.push([downloads, /could not be read/]);
   } else {
     notes.add('a folder given to the file chooser');
   }
+  const announced = [];
+  for (const [file, meaning, how = 'choose'] of refused) {
+    await page.show(file, how);
+    const shown = await page.outcome();
+    const ran = consoleRun(file);
+    assert.equal(shown.report, ran.stdout.toString('latin1').replace(/\0/g, ''), file);
+    assert.match(shown.meaning, meaning);
+    assert.equal(shown.meaning.includes(`exit status ${ran.status}`), ran.status !== 0, shown.meaning);
+    const unread = shown.report.endsWith("File doesn't exist/Unable to open file\n");
+    assert.equal(await page.run(() => document.querySelector('#save').disabled), unread, file);
+    if (!unread) {
+      assert.deepEqual((await page.save()).bytes, ran.stdout, file);
+    }
+    announced.push([path.basename(file), shown.meaning]);
+  }
+  const report = sampleReport.toString('latin1').replace(/\0/g, '');
+  for (const again of [1, 2]) {
+    await page.show(sample);
+    assert.deepEqual(await page.outcome(), { name: 'sample.qdp', report, meaning: '', message: '' }, `time ${again}`);
+    announced.push(['sample.qdp', '']);
+  }
+  const lines = await page.run(() => window.zvkTest.announced);
+  assert.equal(lines.length, announced.length, lines.join('\n'));
+  announced.forEach(([name, meaning], i) => {
+    assert.ok(lines[i].startsWith(`${name}: `) && lines[i].includes(meaning) && !lines[i].includes('\n'), lines[i]);
+  });
 });
 
 // Where the browser refuses to compile WebAssembly: a sentence that says so.
@@ -389,7 +435,7 @@ scenario('without WebAssembly the page says it cannot run', {}, async (page) => 
   await page.show(sample);
   const shown = await page.outcome();
   assert.equal(shown.report, '');
-  assert.match(shown.message, /browser/);
+  assert.match(shown.meaning, /browser/);
   assert.equal(await page.run(() => document.querySelector('#save').disabled), true);
   const refused = await page.violations();
   assert.ok(refused.every((name) => name.startsWith('script-src')), refused.join());
@@ -418,11 +464,13 @@ async function inaccessible(page) {
     return violations.map(({ id, nodes }) => `${id}: ${nodes.map((node) => node.target.join(' ')).join(', ')}`);
   });
 }
-for (const scheme of ['light', 'dark']) {
-  scenario(`every accessibility rule kept in the ${scheme} scheme`, { scheme }, async (page) => {
+for (const [scheme, device] of [['light', 'desktop'], ['dark', 'desktop'], ['light', 'phone']]) {
+  scenario(`every accessibility rule kept in the ${scheme} scheme on a ${device}`, { scheme, device }, async (page) => {
     assert.deepEqual(await inaccessible(page), [], 'before a lap');
     await page.show(sample);
     assert.deepEqual(await inaccessible(page), [], 'after a lap');
+    await page.show(lap('short.qdp', 'Jorg Pilot', [], 1023));
+    assert.deepEqual(await inaccessible(page), [], 'after a failure');
     // The focus as the keyboard moves it: an outline of the page's own, not
     // the engine's faint default; where the window has the focus to show.
     await page.press('Tab');
@@ -434,12 +482,62 @@ for (const scheme of ['light', 'dark']) {
     if (focus[1]) {
       assert.equal(focus[1], 'solid 3px');
     } else {
-      notes.add('the focus outline (the headless window never has the focus)');
+      notes.add(`the focus outline on a ${device} (the window has not the focus)`);
     }
   });
 }
 
-// Runs the scenarios, one browser for each language and scheme.
+// What each pointer is offered: to drop a lap only where a mouse can, and
+// on a touch screen targets of 44 by 44 px at least.
+for (const [device, pointer] of [['desktop', 'mouse'], ['phone', 'touch']]) {
+  scenario(`what the ${pointer} of a ${device} is offered`, { device }, async (page) => {
+    const offered = await page.run(() => ({
+      coarse: matchMedia('(pointer: coarse)').matches,
+      drop: document.body.innerText.includes('Drop a lap'),
+      small: [...document.querySelectorAll('button, select')].filter((control) => {
+        const { width, height } = control.getBoundingClientRect();
+        return width > 0 && (width < 44 || height < 44);
+      }).map((control) => control.id),
+    }));
+    assert.equal(offered.drop, page.pointer === 'mouse', 'the words on dropping');
+    assert.equal(offered.coarse, page.pointer === 'touch');
+    if (page.pointer === 'touch') {
+      assert.deepEqual(offered.small, []);
+    }
+    if (page.pointer !== pointer) {
+      notes.add(`a ${device}'s ${pointer} (the engine has none to give here)`);
+    }
+  });
+}
+
+// On a phone, at its size and on a screen 360 px wide: every character of
+// a failure's lines without scrolling sideways (a whole report keeps its
+// columns, and scrolls in its box); the report in view once chosen.
+scenario('a phone shows a lap whole and in view', { device: 'phone' }, async (page) => {
+  const laps = [lap('short.qdp', 'Jorg Pilot', [], 1023), lap('axle.qdp', 'Jorg Pilot', allAtTheRear), sample];
+  for (const [width, height] of [[390, 844], [360, 740]]) {
+    const got = await page.resize(width, height);
+    if (got !== width) {
+      notes.add(`a screen narrower than ${got} px (the window goes no narrower; checked at ${got} px)`);
+    }
+    for (const file of laps) {
+      await page.show(file);
+      const seen = await page.run((failed) => {
+        const report = document.querySelector('#report');
+        const meaning = document.querySelector('#meaning');
+        const { top } = report.getBoundingClientRect();
+        const { bottom } = (meaning.textContent ? meaning : report).getBoundingClientRect();
+        return { sideways: document.documentElement.scrollWidth > innerWidth,
+                 cut: failed && report.scrollWidth > report.clientWidth,
+                 inView: top >= 0 && (top < innerHeight / 4 || bottom < innerHeight + 1) };
+      }, file !== sample);
+      assert.deepEqual(seen, { sideways: false, cut: false, inView: true }, `${path.basename(file)} at ${got} px`);
+    }
+  }
+});
+
+// Runs the scenarios.
+const screens = { desktop: [1280, 800], phone: [390, 844] };
 const groups = new Map();
 for (const item of scenarios) {
   const key = JSON.stringify(item.settings);
@@ -457,6 +555,7 @@ for (const group of groups.values()) {
   const page = pageOf(session);
   for (const { name, body } of group) {
     try {
+      await session.resize(...screens[settings.device]);
       await page.open();
       await body(page);
       const left = await page.run(() => ({
