@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes through the report on a loaded file, as the tool runs
 // it, once for each display, and stops on any output that does not end the
-// way its outcome says, or that a terminal could take as a command.
+// way its outcome says, that a terminal could take as a command, or that
+// holds a character that reorders a line, where that is shown.
 #include "lap_report.hpp"
 #include "report_endings.hpp"
 #include "text_sink.hpp"
@@ -39,16 +40,31 @@ bool ends_utf8_letter(std::string_view text, std::size_t i) {
     return false;
 }
 
+// Whether `text` at `i` spells a character that reorders the line around it:
+// ALM (D8 9C), LRM and RLM (E2 80 8E-8F), U+202A-U+202E (E2 80 AA-AE) or
+// U+2066-U+2069 (E2 81 A6-A9). Its lead byte continues no other character,
+// so a terminal reads it so whatever comes before.
+bool reorders_at(std::string_view text, std::size_t i) {
+    const auto at = [&](std::size_t k) {
+        return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
+    };
+    const bool mark = at(0) == 0xE2 && at(1) == 0x80 && (at(2) == 0x8E || at(2) == 0x8F);
+    const bool embedding = at(0) == 0xE2 && at(1) == 0x80 && at(2) >= 0xAA && at(2) <= 0xAE;
+    const bool isolate = at(0) == 0xE2 && at(1) == 0x81 && at(2) >= 0xA6 && at(2) <= 0xA9;
+    return mark || embedding || isolate || (at(0) == 0xD8 && at(1) == 0x9C);
+}
+
 // Whether a terminal shown `text` receives no control character but the
 // padding NUL and the tool's own TAB and LF: no other C0 control, no DEL, in
-// UTF-8 no C1 control (C2 80-9F) and no byte 80-9F outside a letter, in a set
-// with C1 controls of one byte none of those.
+// UTF-8 no C1 control (C2 80-9F), no byte 80-9F outside a letter and no
+// character that reorders the line, in a set with C1 controls of one byte
+// none of those.
 bool is_safe_on(Display display, std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         const bool c0 = c < 0x20 && c != '\0' && c != '\t' && c != '\n';
-        const bool stray =
-            display.kind == Display::Kind::utf8_terminal && is_c1(c) && !ends_utf8_letter(text, i);
+        const bool stray = display.kind == Display::Kind::utf8_terminal &&
+                           ((is_c1(c) && !ends_utf8_letter(text, i)) || reorders_at(text, i));
         const bool byte_c1 = display.kind == Display::Kind::c1_terminal && is_c1(c) &&
                              ((display.c1_bytes >> (c - 0x80)) & 1U) != 0;
         const bool letter_c1 = display.kind == Display::Kind::single_byte_letters && is_c1(c);

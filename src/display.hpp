@@ -1,7 +1,8 @@
 // Where the text goes, which decides how a file's bytes are shown. On a
 // terminal they must not act as commands (clear the screen, set the title,
-// make the terminal answer, forge a line), so its control characters are
-// shown instead; which bytes are controls depends on its character set.
+// make the terminal answer, forge a line, reorder one), so its control
+// characters are shown instead; which bytes are controls depends on its
+// character set.
 #pragma once
 
 #include <cstddef>
@@ -22,7 +23,8 @@ struct Display {
         // A UTF-8 terminal: the C1 controls written in UTF-8, and every byte
         // 0x80-0x9F that is not part of a valid UTF-8 sequence, which a
         // terminal that fell back to 8 bits would obey, are shown as
-        // <U+0080>...<U+009F>; letters stay whole.
+        // <U+0080>...<U+009F>; so are the characters that reorder the text
+        // around them (U+202E and the like). Letters stay whole.
         utf8_terminal,
         // A terminal whose character set has C1 controls of one byte: in ASCII
         // and ISO 8859 every byte 0x80-0x9F, in a multi-byte set such as

@@ -130,6 +130,23 @@ TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
                 << ::testing::PrintToString(c.field) << " kind " << static_cast<int>(display.kind);
         }
     }
+    // In UTF-8, the characters that reorder a line are shown by their code,
+    // their neighbours left whole: ALM, LRM and RLM, U+202A-U+202E and
+    // U+2066-U+2069.
+    const std::pair<std::string, std::string> reordering[] = {
+        {"\xd8\x9b\xd8\x9c", "\xd8\x9b<U+061C>"},
+        {"\xe2\x80\x8d\xe2\x80\x8e\xe2\x80\x8f\xe2\x80\x90",
+         "\xe2\x80\x8d<U+200E><U+200F>\xe2\x80\x90"},
+        {"\xe2\x80\xa9\xe2\x80\xaa\xe2\x80\xae\xe2\x80\xaf",
+         "\xe2\x80\xa9<U+202A><U+202E>\xe2\x80\xaf"},
+        {"\xe2\x81\xa5\xe2\x81\xa6\xe2\x81\xa9\xe2\x81\xaa",
+         "\xe2\x81\xa5<U+2066><U+2069>\xe2\x81\xaa"},
+    };
+    for (const auto& [field, shown] : reordering) {
+        StringSink out{Display::utf8_terminal};
+        out.write_field(std::as_bytes(std::span{field}));
+        EXPECT_EQ(out.text(), shown) << ::testing::PrintToString(field);
+    }
     // A set whose C1 controls are some bytes only, as EUC-JP, where 0x8E
     // starts a letter: only those are shown.
     StringSink euc{Display{Display::Kind::c1_terminal, ~(1U << 0xE)}};
