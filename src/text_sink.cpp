@@ -2,6 +2,7 @@
 
 #include "platform.hpp"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -61,6 +62,43 @@ Utf8Sequence utf8_sequence(std::string_view text) {
     return {length, true, code_point};
 }
 
+bool is_utf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto sequence = utf8_sequence(text.substr(i));
+        if (!sequence.whole) {
+            return false;
+        }
+        i += sequence.length;
+    }
+    return true;
+}
+
+// `text` with every byte that is no part of a UTF-8 character replaced, as
+// browsers' decoders do: each longest start of one that breaks off, and
+// each other stray byte, as one U+FFFD.
+std::string valid_utf8(std::string_view text) {
+    std::string valid;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto sequence = utf8_sequence(text.substr(i));
+        valid.append(sequence.whole ? text.substr(i, sequence.length) : "\xEF\xBF\xBD");
+        i += sequence.length;
+    }
+    return valid;
+}
+
+// A field in UTF-8, read in the letters it was written in. A program of the
+// simulator's kind writes a name in its system's code page, or in UTF-8.
+// UTF-8 is taken only when the name, the bytes before the first NUL, is
+// valid UTF-8 and holds a character of more than one byte: the padding and
+// junk after a name must not change how it is read, nor an ASCII name make
+// the junk UTF-8.
+std::string read_in_letters(std::string_view field, CodePageReader from_code_page) {
+    const std::string_view name = field.substr(0, field.find('\0'));
+    const bool multi_byte = std::any_of(
+        name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    return multi_byte && is_utf8(name) ? valid_utf8(field) : from_code_page(field);
+}
+
 // Characters that a UTF-8 display shows by their code: the C1 controls,
 // which a terminal obeys, and those that reorder the text around them, so
 // that a name "U+200F 12 - 34" does not read "34 - 12": the embeddings and
@@ -101,6 +139,11 @@ ShownForm shown_form(const Display& display, std::string_view text) {
         return {1, std::string{'^', static_cast<char>(c ^ 0x40)}}; // ESC 1B -> ^[
     }
     switch (display.kind) {
+    case Display::Kind::web_page:
+        if (c == 0) {
+            return {1, ""};
+        }
+        [[fallthrough]];
     case Display::Kind::utf8_terminal: {
         const auto sequence = utf8_sequence(text);
         if (!sequence.whole) { // no letter: a byte 80-9F, which an 8-bit terminal obeys, is shown
@@ -122,7 +165,6 @@ ShownForm shown_form(const Display& display, std::string_view text) {
         }
         break;
     case Display::Kind::as_is:
-    case Display::Kind::controls_only:
         break;
     }
     return {1, std::nullopt};
@@ -148,8 +190,8 @@ void TextSink::write_field_text(std::span<const std::byte> bytes) {
         write(text);
         return;
     }
-    if (display_.decode != nullptr) {
-        write_shown(display_.decode(text));
+    if (display_.from_code_page != nullptr) {
+        write_shown(read_in_letters(text, display_.from_code_page));
         return;
     }
     write_shown(text);

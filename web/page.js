@@ -1,5 +1,6 @@
-// The page: takes a lap, has the core report on it, shows the report as a
-// terminal of the chosen code page would, and saves its exact bytes.
+// The page: takes a lap, has the core report on it, shows the report as the
+// core shows it, names read in the chosen code page, and saves its exact
+// bytes.
 'use strict';
 (() => {
   const $ = (id) => document.getElementById(id);
@@ -34,29 +35,34 @@
   const coreModule = Uint8Array.from(atob(zvkCoreModule), (c) => c.charCodeAt(0));
   const core = createZvkCore({ wasmBinary: coreModule });
 
+  // Copies `bytes` into the room the core makes for them.
+  function handIn(module, bytes, room) {
+    const at = room(bytes.length);
+    module.HEAPU8.set(bytes, at);
+  }
+
   // The report on the first bytes of a file `length` bytes long: its exact
-  // bytes, or (shown) with the controls in caret form; and how it ended, as
-  // the console tool's exit status and the ending's name (web_entry.cpp).
-  function runCore(module, head, length, shown) {
-    module.HEAPU8.set(head, module._zvk_input(head.length));
-    const status = module._zvk_report(length, shown);
+  // bytes, or, given a code page, the text to show in UTF-8, names not in
+  // UTF-8 read in that code page; and how it ended, as the console tool's
+  // exit status and the ending's name (web_entry.cpp).
+  function runCore(module, head, length, codePage) {
+    handIn(module, head, module._zvk_input);
+    if (codePage) {
+      handIn(module, new TextEncoder().encode(codePage), module._zvk_code_page_input);
+    }
+    const status = module._zvk_report(length, Boolean(codePage));
     const text = module._zvk_report_text();
     return { status, ending: module.UTF8ToString(module._zvk_ending()),
              bytes: module.HEAPU8.slice(text, text + module._zvk_report_size()) };
   }
 
-  // What a terminal of the code page shows: NUL padding as nothing, the C1
-  // controls and the characters that reorder text around them by their code.
-  function readable(bytes, codePage) {
-    return new TextDecoder(codePage).decode(bytes).replace(/\0/g, '').replace(
-      /[\u0080-\u009f\u202a-\u202e\u2066-\u2069]/g,
-      (c) => `<U+${c.codePointAt(0).toString(16).toUpperCase().padStart(4, '0')}>`);
-  }
+  let current = null; // { module, head, length, name, saved }
 
-  let current = null; // { name, saved, shown }
-
+  // The report as the core shows it in the chosen code page: asked again
+  // when the choice changes.
   function show() {
-    $('report').textContent = current ? readable(current.shown, select.value) : '';
+    $('report').textContent = current ? new TextDecoder().decode(
+      runCore(current.module, current.head, current.length, select.value).bytes) : '';
   }
 
   function clear(name, message) {
@@ -84,8 +90,8 @@
                        'or it may not be read. Choose another lap.');
       return;
     }
-    const saved = runCore(module, head, file.size, false);
-    current = { name: file.name, saved: saved.bytes, shown: runCore(module, head, file.size, true).bytes };
+    const saved = runCore(module, head, file.size);
+    current = { module, head, length: file.size, name: file.name, saved: saved.bytes };
     if (saved.ending === 'front_rear_undecidable') {
       $('status-note').textContent = `The console tool ends with exit status ${saved.status} ` +
         'here: it cannot tell the front wheels from the rear.';

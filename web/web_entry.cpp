@@ -1,9 +1,12 @@
 // The page's way into the tool's core: it hands over a lap's leading bytes
 // and its true length, and gets back what the console tool writes to a file
-// for that lap, or the same with the controls shown for the page to decode,
-// and how the run ended. The ending reaches the page as the console tool's
-// exit status and as a name that stays the same from one release to the
-// next, never as a number of the core's enum:
+// for that lap, or the report as the page shows it, and how the run ended.
+// Shown, each text field is read in the letters it was written in (UTF-8, or
+// else the code page the user chose, by the browser's TextDecoder), its
+// controls and the characters that reorder a line shown by the core's rules,
+// all in UTF-8. The ending reaches the page as the console tool's exit
+// status and as a name that stays the same from one release to the next,
+// never as a number of the core's enum:
 //   "done"                    the whole report
 //   "not_a_hotlap"            no signature, or the excluded format
 //   "too_short"               a hotlap's start, shorter than the report reads
@@ -32,11 +35,24 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <emscripten/em_js.h>
+#include <emscripten/em_macros.h>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// `size` bytes at `bytes` read by the browser's decoder of the code page
+// `label` names, written at `utf8` in UTF-8, which takes at most three bytes
+// for each byte read (a letter or U+FFFD). Answers how many it wrote. A
+// byte-order mark is a letter of the field like any other.
+EM_JS(std::size_t, read_in_code_page,
+      (const char* label, const char* bytes, std::size_t size, char* utf8), {
+          const text = new TextDecoder(UTF8ToString(label), {ignoreBOM : true})
+                           .decode(HEAPU8.subarray(bytes, bytes + size));
+          return new TextEncoder().encodeInto(text, HEAPU8.subarray(utf8, utf8 + 3 * size)).written;
+      });
 
 namespace {
 
@@ -46,9 +62,16 @@ Outcome ending = Outcome::done;
 std::string lap_name;
 std::vector<ComparedLap> compared_laps;
 std::string comparison;
+std::string code_page = "windows-1252"; // as TextDecoder names it
+
+std::string from_chosen_code_page(std::string_view bytes) {
+    std::string utf8(3 * bytes.size(), '\0');
+    utf8.resize(read_in_code_page(code_page.c_str(), bytes.data(), bytes.size(), utf8.data()));
+    return utf8;
+}
 
 // How the page shows a lap: its fields and its file name.
-constexpr Display shown_display = Display::controls_only;
+constexpr Display shown_display{Display::Kind::web_page, 0, &from_chosen_code_page};
 
 // A length the page cannot have sent (negative, NaN) would make the
 // conversion undefined, so it counts as none.
@@ -182,11 +205,20 @@ std::byte* zvk_input(std::size_t count) {
     return input.data();
 }
 
+// Room for `count` bytes of the name of the code page in which the page
+// reads the names of laps that are not in UTF-8, as TextDecoder knows it
+// ("windows-1250", "utf-8"): it holds for the reports and comparisons after.
+char* zvk_code_page_input(std::size_t count) {
+    code_page.assign(count, '\0');
+    return code_page.data();
+}
+
 // Reports on the bytes handed in, the first bytes of a file `length` bytes
-// long (a JavaScript number, exact up to 2^53). `shown` asks for the controls
-// in caret form. Answers the exit status the console tool ends with for this
-// lap; the text is at zvk_report_text(), zvk_report_size() bytes long, and
-// the ending's name at zvk_ending().
+// long (a JavaScript number, exact up to 2^53): the bytes the console tool
+// writes to a file, or, `shown`, the text the page shows. Answers the exit
+// status the console tool ends with for this lap; the text is at
+// zvk_report_text(), zvk_report_size() bytes long, and the ending's name at
+// zvk_ending().
 int zvk_report(double length, bool shown) {
     StringSink out{shown ? shown_display : Display::as_is};
     ending =

@@ -1,7 +1,8 @@
 // The built page in the system's headless Chromium, opened from disk with no
 // network: the example's report as a UTF-8 terminal shows it and saved byte
 // for byte, crafted names shown as text with no script, dialog or request,
-// names decoded by the chosen code page, and the files the report refuses.
+// names read in UTF-8 or the chosen code page, and the files the report
+// refuses.
 //   node page_test.mjs PAGE CHROMIUM NODE_MODULES NATIVE_BUILD SOURCE_DIR SCRATCH_DIR
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
@@ -126,6 +127,8 @@ try {
     assert.ok((await text('#report')).includes(shown), `${codePage}: ${await text('#report')}`);
   }
   await page.select('#code-page', 'windows-1252');
+  await pick(lap('utf8.qdp', 'J\\xc3\\xb6rg \\xc3\\x89mile \\xe3\\x83\\xa9\\xe3\\x83\\x83\\xe3\\x83\\x97'));
+  assert.ok((await text('#report')).includes('Player: J\u00f6rg \u00c9mile \u30e9\u30c3\u30d7\n'));
 
   // The rows that end otherwise: wheels on one axle (status 1 in the
   // console tool), a sparse file of 3 GiB, a folder.
