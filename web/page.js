@@ -56,6 +56,13 @@
              bytes: module.HEAPU8.slice(text, text + module._zvk_report_size()) };
   }
 
+  // A file's name as the core shows it: its controls, and the characters
+  // that would reorder it, by their code ("Pilot<U+202E>exe.qdp").
+  function shownName(module, name) {
+    handIn(module, new TextEncoder().encode(name), module._zvk_name_input);
+    return module.UTF8ToString(module._zvk_shown_name());
+  }
+
   let current = null; // { module, head, length, name, saved }
 
   // The report as the core shows it in the chosen code page: asked again
@@ -76,8 +83,9 @@
   }
 
   async function report(file) {
-    clear(file.name, '');
     const module = await core;
+    const name = shownName(module, file.name);
+    clear(name, '');
     const wanted = Math.min(file.size, module._zvk_bytes_needed());
     let head = null;
     try {
@@ -86,12 +94,12 @@
       head = null;
     }
     if (!head || head.length !== wanted) {
-      clear(file.name, 'This file cannot be read: it may be a folder, or it was moved, ' +
-                       'or it may not be read. Choose another lap.');
+      clear(name, 'This file cannot be read: it may be a folder, or it was moved, ' +
+                  'or it may not be read. Choose another lap.');
       return;
     }
     const saved = runCore(module, head, file.size);
-    current = { module, head, length: file.size, name: file.name, saved: saved.bytes };
+    current = { module, head, length: file.size, name, saved: saved.bytes };
     if (saved.ending === 'front_rear_undecidable') {
       $('status-note').textContent = `The console tool ends with exit status ${saved.status} ` +
         'here: it cannot tell the front wheels from the rear.';
@@ -126,7 +134,8 @@
     const entry = item && item.webkitGetAsEntry ? item.webkitGetAsEntry() : null;
     const [file] = event.dataTransfer.files;
     if (entry && entry.isDirectory) {
-      clear(file ? file.name : '', 'A folder cannot be read: drop a lap file.');
+      core.then((module) => clear(file ? shownName(module, file.name) : '',
+                                  'A folder cannot be read: drop a lap file.'));
     } else if (file) {
       report(file);
     }

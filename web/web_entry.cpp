@@ -60,6 +60,7 @@ std::vector<std::byte> input;
 std::string report;
 Outcome ending = Outcome::done;
 std::string lap_name;
+std::string shown_name;
 std::vector<ComparedLap> compared_laps;
 std::string comparison;
 std::string code_page = "windows-1252"; // as TextDecoder names it
@@ -245,10 +246,21 @@ void zvk_compare_clear() {
     compared_laps.clear();
 }
 
-// Room for `count` bytes of a lap's file name, in UTF-8.
+// Room for `count` bytes of a lap's file name, in UTF-8, for the comparison
+// or zvk_shown_name().
 char* zvk_name_input(std::size_t count) {
     lap_name.assign(count, '\0');
     return lap_name.data();
+}
+
+// The file name handed in as the page shows it, NUL-terminated: its
+// controls, and the characters that would reorder it, by their code
+// ("Pilot<U+202E>exe.qdp").
+const char* zvk_shown_name() {
+    StringSink out{shown_display};
+    out.write_field(std::as_bytes(std::span{lap_name}));
+    shown_name = out.text();
+    return shown_name.c_str();
 }
 
 // Adds to the comparison the lap whose name and leading bytes were handed

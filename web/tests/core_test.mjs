@@ -1,7 +1,8 @@
 // The core as the page runs it (WebAssembly under Node, given a lap's
 // leading bytes and its true length), against what the native console tool
-// writes to a file for the same lap, byte for byte; the report as the page
-// shows it, names read in the chosen code page; and laps side by side.
+// writes to a file for the same lap, byte for byte; the report and a file's
+// name as the page shows them, names read in the chosen code page; and laps
+// side by side.
 //   node core_test.mjs ZVK_CORE_JS NATIVE_BUILD SOURCE_DIR SCRATCH_DIR
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
@@ -110,6 +111,12 @@ const shown = [
 for (const [name, codePage, expected] of shown) {
   const file = name === 'sample.qdp' ? laps[0][1] : path.resolve(scratch, name);
   assert.ok(pageReport(file, codePage).bytes.toString().includes(expected), `${name}: ${JSON.stringify(expected)}`);
+}
+// A file's name, shown so too.
+for (const [name, expected] of [['Pilot\u202eexe.qdp', 'Pilot<U+202E>exe.qdp'],
+                                ['J\u00f6rg\u200f\x1b[2J.qdp', 'J\u00f6rg<U+200F>^[[2J.qdp']]) {
+  handInText(name, core._zvk_name_input);
+  assert.equal(core.UTF8ToString(core._zvk_shown_name()), expected);
 }
 
 // Laps side by side: each lap's name and leading bytes, then the comparison.

@@ -1,8 +1,8 @@
 // The built page in the system's headless Chromium, opened from disk with no
 // network: the example's report as a UTF-8 terminal shows it and saved byte
 // for byte, crafted names shown as text with no script, dialog or request,
-// names read in UTF-8 or the chosen code page, and the files the report
-// refuses.
+// names read in UTF-8 or the chosen code page, a file's name that would
+// reorder itself, and the files the report refuses.
 //   node page_test.mjs PAGE CHROMIUM NODE_MODULES NATIVE_BUILD SOURCE_DIR SCRATCH_DIR
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
@@ -100,15 +100,19 @@ try {
   }
   assert.deepEqual(fs.readFileSync(saved), sampleReport);
 
-  // Markup in a dropped lap's name is text; the policy runs no other script.
-  for (const name of ['<img src=x onerror=alert(1)>', '</pre><script>alert(2)</script>']) {
-    const bytes = [...fs.readFileSync(lap('crafted.qdp', name))];
-    await page.evaluate((content) => {
+  // Drops a file of that name holding the bytes of `file`.
+  async function drop(name, file) {
+    await page.evaluate((fileName, content) => {
       const transfer = new DataTransfer();
-      transfer.items.add(new File([new Uint8Array(content)], 'crafted.qdp'));
+      transfer.items.add(new File([new Uint8Array(content)], fileName));
       document.querySelector('#drop').dispatchEvent(
         new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
-    }, bytes);
+    }, name, [...fs.readFileSync(file)]);
+  }
+
+  // Markup in a dropped lap's name is text; the policy runs no other script.
+  for (const name of ['<img src=x onerror=alert(1)>', '</pre><script>alert(2)</script>']) {
+    await drop('crafted.qdp', lap('crafted.qdp', name));
     await page.waitForFunction((shown) => document.querySelector('#report').textContent
       .includes(`Player: ${shown}`), {}, name);
     assert.equal(await page.$$eval('#report *', (elements) => elements.length), 0, name);
@@ -129,6 +133,19 @@ try {
   await page.select('#code-page', 'windows-1252');
   await pick(lap('utf8.qdp', 'J\\xc3\\xb6rg \\xc3\\x89mile \\xe3\\x83\\xa9\\xe3\\x83\\x83\\xe3\\x83\\x97'));
   assert.ok((await text('#report')).includes('Player: J\u00f6rg \u00c9mile \u30e9\u30c3\u30d7\n'));
+
+  // A file's name that would read "Pilotpdq.exe", and be saved as one that
+  // reads "Pilottxt.exe".
+  await drop('Pilot\u202eexe.qdp', sample);
+  await page.waitForFunction(() => document.querySelector('#report').textContent.includes('Jorg Pilot'));
+  assert.equal(await text('#name'), 'Pilot<U+202E>exe.qdp');
+  await page.click('#save');
+  let savedNames = [];
+  for (let waited = 0; !savedNames.some((name) => name.endsWith('.txt')) && waited < 100; ++waited) {
+    await new Promise((resolve) => setTimeout(resolve, 50));
+    savedNames = fs.readdirSync(downloads).filter((name) => name.startsWith('Pilot'));
+  }
+  assert.match(savedNames.join('/'), /^Pilot.U\+202E.exe\.txt$/);
 
   // The rows that end otherwise: wheels on one axle (status 1 in the
   // console tool), a sparse file of 3 GiB, a folder.
