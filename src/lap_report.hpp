@@ -13,8 +13,8 @@
 
 void print_banner(TextSink& out);
 
-// The message for a file that cannot be opened or sized, with its newline:
-// the run ends there, Outcome::not_loaded.
+// The message for a file that cannot be opened (or sized, or on the page
+// read), with its newline: the run ends there, Outcome::not_loaded.
 void print_cannot_open(TextSink& out);
 
 // Prints "File size: N bytes", with no newline: what follows ends the line.

@@ -8,12 +8,11 @@
 // status and as a name that stays the same from one release to the next,
 // never as a number of the core's enum:
 //   "done"                    the whole report
+//   "not_loaded"              a file the page could not read
 //   "not_a_hotlap"            no signature, or the excluded format
 //   "too_short"               a hotlap's start, shorter than the report reads
 //   "too_long"                2 GiB or more, refused by its size
 //   "front_rear_undecidable"  the wheels all on one axle (status 1)
-// ("not_loaded", a file that could not be read, is the console's alone: the
-// page reads the file itself.)
 //
 // Laps side by side: the page hands over each lap's leading bytes and name,
 // and gets back the comparison as JSON, every text in it as it is to be
@@ -224,6 +223,17 @@ int zvk_report(double length, bool shown) {
     StringSink out{shown ? shown_display : Display::as_is};
     ending =
         report_on_file(file_length(length), hotlap::Reader{std::span<const std::byte>{input}}, out);
+    report = out.text();
+    return exit_status(ending);
+}
+
+// The same for a lap the page could not read (moved or deleted after it was
+// chosen, say): what the console tool prints for a file it cannot open.
+int zvk_report_unreadable() {
+    StringSink out;
+    print_banner(out);
+    print_cannot_open(out);
+    ending = Outcome::not_loaded;
     report = out.text();
     return exit_status(ending);
 }

@@ -1,8 +1,8 @@
 // The core as the page runs it (WebAssembly under Node, given a lap's
 // leading bytes and its true length), against what the native console tool
-// writes to a file for the same lap, byte for byte; the report and a file's
-// name as the page shows them, names read in the chosen code page; and laps
-// side by side.
+// writes to a file for the same lap, byte for byte, a lap it could not read
+// included; the report and a file's name as the page shows them, names read
+// in the chosen code page; and laps side by side.
 //   node core_test.mjs ZVK_CORE_JS NATIVE_BUILD SOURCE_DIR SCRATCH_DIR
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
@@ -93,6 +93,12 @@ for (const [row, file, ending] of laps) {
   assert.equal(page.ending, ending, `${row}: the ending`);
 }
 assert.deepEqual(pageReport(laps[0][1], 0).bytes, fs.readFileSync(path.join(source, 'examples', 'sample.txt')));
+
+// A lap the page could not read: what the console prints for a file it cannot open.
+const missing = nativeReport(path.join(scratch, 'missing.qdp'));
+assert.equal(core._zvk_report_unreadable(), missing.status);
+assert.equal(core.UTF8ToString(core._zvk_ending()), 'not_loaded');
+assert.equal(core.UTF8ToString(core._zvk_report_text(), core._zvk_report_size()), missing.bytes.toString());
 
 // As the page shows it, in UTF-8: each name in UTF-8 or else in the chosen
 // code page, controls and the characters that reorder a line by their code,
