@@ -34,10 +34,10 @@ HotlapFields short_lap() {
 // sixth gear.
 HotlapFields other_setup() {
     HotlapFields lap = sample_hotlap();
-    for (const std::size_t rear : {0, 1}) {
+    for (const std::size_t rear : {0U, 1U}) {
         lap.wheels[rear] = {-1.3F, 0.05F, 3, 100000.0F, 3600.0F, 8000.0F, 1100.0F};
     }
-    for (const std::size_t front : {2, 3}) {
+    for (const std::size_t front : {2U, 3U}) {
         lap.wheels[front] = {1.45F, 0.06F, 0, 110000.0F, 4200.0F, 7000.0F, 1400.0F};
     }
     lap.rear_anti_roll = 60000.0F;
