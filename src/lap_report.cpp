@@ -9,6 +9,11 @@ void print_banner(TextSink& out) {
     out.write("ZVK Hotlap QDP File Setting Dumper by Brasko & Telvin\n");
 }
 
+void print_cannot_open(TextSink& out) {
+    // kept as the simulator has it
+    out.write("File doesn't exist/Unable to open file\n");
+}
+
 std::optional<Outcome> print_size_line(std::uint64_t length, TextSink& out) {
     // kept as the simulator has it
     constexpr std::uint64_t longest_countable = 0x7fff'ffff;

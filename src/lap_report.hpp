@@ -1,6 +1,7 @@
 // What every front end prints about a lap, in three steps run in this order:
 // the banner, the size line, and the report on the loaded bytes. Between the
-// steps the front end opens and loads the file, and prints its own failures.
+// steps the front end opens and loads the file; a file it cannot open ends
+// the run after the banner with the same message on each.
 #pragma once
 
 #include "hotlap_layout.hpp"
@@ -11,6 +12,10 @@
 #include <optional>
 
 void print_banner(TextSink& out);
+
+// The message for a file that cannot be opened (or sized, or on the page
+// read), with its newline: the run ends there, Outcome::not_loaded.
+void print_cannot_open(TextSink& out);
 
 // Prints "File size: N bytes", with no newline: what follows ends the line.
 // A file of 2 GiB or more, longer than the tool's signed 32-bit count, is

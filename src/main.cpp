@@ -23,7 +23,6 @@ namespace {
 
 // kept as the simulator has it
 constexpr std::string_view prompt = "File name: ";
-constexpr std::string_view cannot_open = "File doesn't exist/Unable to open file\n";
 constexpr std::string_view name_out_of_memory = "Not enough memory to open the file\n";
 // The size line has no newline of its own; these messages end it.
 constexpr std::string_view out_of_memory = "\nNot enough memory to load the file\n";
@@ -46,7 +45,7 @@ std::optional<platform::InputFile> open_named_file(int argc, platform::ArgumentC
         }
         auto file = name ? platform::InputFile::open(*name) : std::nullopt;
         if (!file) {
-            out.write(cannot_open);
+            print_cannot_open(out);
         }
         return file;
     } catch (const std::bad_alloc&) {
@@ -60,7 +59,7 @@ std::optional<platform::InputFile> open_named_file(int argc, platform::ArgumentC
 Outcome load_and_report(std::optional<platform::InputFile> file, StdoutSink& out) {
     const auto length = file->length();
     if (!length) {
-        out.write(cannot_open);
+        print_cannot_open(out);
         return Outcome::not_loaded;
     }
     if (const auto refused = print_size_line(*length, out)) {

@@ -84,6 +84,12 @@ std::string to_utf8(std::wstring_view wide) {
     return bytes;
 }
 
+// A field read in the ANSI code page, the one the system's programs write
+// names in, in UTF-8.
+std::string from_ansi_code_page(std::string_view field) {
+    return to_utf8(to_utf16(CP_ACP, 0, field).value_or(std::wstring{}));
+}
+
 // A word from a file or a pipe: UTF-8 where it is valid UTF-8, else in the
 // ANSI code page.
 std::optional<std::wstring> widen(std::string_view bytes) {
@@ -218,21 +224,8 @@ std::optional<std::wstring> extended_form(std::wstring_view resolved) {
     return std::wstring(extended_prefix) + std::wstring(resolved);
 }
 
-// A program of the simulator's kind writes a name in the ANSI code page, or
-// in UTF-8. UTF-8 is taken only when the name, the bytes before the first
-// NUL, is valid UTF-8 and holds a character of more than one byte: the
-// padding and junk after a name must not change how it is read, nor an ASCII
-// name make the junk UTF-8.
-std::string console_field_text(std::string_view field) {
-    const std::string_view name = field.substr(0, field.find('\0'));
-    const bool multi_byte = std::any_of(
-        name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    const bool utf8 = multi_byte && to_utf16(CP_UTF8, MB_ERR_INVALID_CHARS, name).has_value();
-    return to_utf8(to_utf16(utf8 ? CP_UTF8 : CP_ACP, 0, field).value_or(std::wstring{}));
-}
-
 Display console_display() {
-    return {Display::Kind::utf8_terminal, 0, &console_field_text};
+    return {Display::Kind::utf8_terminal, 0, &from_ansi_code_page};
 }
 
 // Another character device (a serial port, a printer, NUL) may obey the

@@ -22,12 +22,9 @@ namespace platform {
 // `\??\pipe\x`, `\\server\pipe\x`, `\\?\UNC\server\IPC$\x`.
 [[nodiscard]] std::optional<std::wstring> openable_name(const std::filesystem::path& name);
 
-// A text field as a console shows it, in UTF-8: decoded from UTF-8 or from
-// the ANSI code page, whichever the name was written in.
-[[nodiscard]] std::string console_field_text(std::string_view field);
-
-// How a console shows the report: each field decoded by console_field_text,
-// then shown as on a UTF-8 terminal; the output goes to it as UTF-16.
+// How a console shows the report: each field in the letters it was written
+// in, UTF-8 or the ANSI code page, whatever code page the console has, then
+// as on a UTF-8 terminal; the output goes to it as UTF-16.
 [[nodiscard]] Display console_display();
 
 // How the output `output` (a HANDLE) shows the report: a console as

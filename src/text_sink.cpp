@@ -2,8 +2,9 @@
 
 #include "platform.hpp"
 
+#include <algorithm>
+#include <optional>
 #include <string>
-#include <utility>
 
 namespace {
 
@@ -19,16 +20,23 @@ unsigned char byte_at(std::string_view text, std::size_t i) {
     return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
 }
 
-// The length of the valid UTF-8 sequence at the start of `text`, 0 when there
-// is none. The second byte's range rules out overlong forms, surrogates and
-// code points past U+10FFFF.
-std::size_t utf8_length(std::string_view text) {
+// The UTF-8 sequence at the start of `text`: a whole character and its code
+// point, or else the longest start of one (at least a byte), which a decoder
+// reads as one U+FFFD. The second byte's range rules out overlong forms,
+// surrogates and code points past U+10FFFF.
+struct Utf8Sequence {
+    std::size_t length;
+    bool whole;
+    char32_t code_point;
+};
+
+Utf8Sequence utf8_sequence(std::string_view text) {
     const unsigned char lead = byte_at(text, 0);
     std::size_t length = 0;
     unsigned char low = 0x80;
     unsigned char high = 0xBF;
     if (lead < 0x80) {
-        return 1;
+        return {1, true, lead};
     }
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
@@ -41,60 +49,125 @@ std::size_t utf8_length(std::string_view text) {
         low = lead == 0xF0 ? 0x90 : 0x80;
         high = lead == 0xF4 ? 0x8F : 0xBF;
     } else {
-        return 0;
+        return {1, false, 0};
     }
-    if (byte_at(text, 1) < low || byte_at(text, 1) > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte_at(text, i) < 0x80 || byte_at(text, i) > 0xBF) {
-            return 0;
+    auto code_point = static_cast<char32_t>(lead & (0x7F >> length));
+    for (std::size_t i = 1; i < length; ++i) {
+        const unsigned char tail = byte_at(text, i);
+        if (tail < (i == 1 ? low : 0x80) || tail > (i == 1 ? high : 0xBF)) {
+            return {i, false, 0};
         }
+        code_point = code_point << 6 | (tail & 0x3FU);
     }
-    return length;
+    return {length, true, code_point};
+}
+
+bool is_utf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto sequence = utf8_sequence(text.substr(i));
+        if (!sequence.whole) {
+            return false;
+        }
+        i += sequence.length;
+    }
+    return true;
+}
+
+// `text` with every byte that is no part of a UTF-8 character replaced, as
+// browsers' decoders do: each longest start of one that breaks off, and
+// each other stray byte, as one U+FFFD.
+std::string valid_utf8(std::string_view text) {
+    std::string valid;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto sequence = utf8_sequence(text.substr(i));
+        valid.append(sequence.whole ? text.substr(i, sequence.length) : "\xEF\xBF\xBD");
+        i += sequence.length;
+    }
+    return valid;
+}
+
+// A field in UTF-8, read in the letters it was written in. A program of the
+// simulator's kind writes a name in its system's code page, or in UTF-8.
+// UTF-8 is taken only when the name, the bytes before the first NUL, is
+// valid UTF-8 and holds a character of more than one byte: the padding and
+// junk after a name must not change how it is read, nor an ASCII name make
+// the junk UTF-8.
+std::string read_in_letters(std::string_view field, CodePageReader from_code_page) {
+    const std::string_view name = field.substr(0, field.find('\0'));
+    const bool multi_byte = std::any_of(
+        name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    return multi_byte && is_utf8(name) ? valid_utf8(field) : from_code_page(field);
+}
+
+// Characters that a UTF-8 display shows by their code: the C1 controls,
+// which a terminal obeys, and those that reorder the text around them, so
+// that a name "U+200F 12 - 34" does not read "34 - 12": the embeddings and
+// overrides U+202A-U+202E, the isolates U+2066-U+2069, and the marks LRM,
+// RLM and ALM.
+bool is_shown_by_code(char32_t c) {
+    return (c >= 0x80 && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069) || c == 0x200E || c == 0x200F || c == 0x061C;
 }
 
 constexpr std::string_view hex = "0123456789ABCDEF";
 
-// A byte 80-9F in brackets: a C1 control by its code point, <U+009B>; in a set
-// where it is a letter, by its value, <9B>.
-std::string bracketed(std::string_view prefix, unsigned char c) {
-    return std::string{'<'}.append(prefix) + hex[c >> 4] + hex[c & 0xF] + '>';
+// A character by its code point, <U+009B> or <U+202E>; a byte 80-9F of a set
+// where it is a letter by its value, <9B>.
+std::string bracketed(std::string_view prefix, char32_t value, int digits) {
+    std::string shown{'<'};
+    shown.append(prefix);
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) {
+        shown += hex[(value >> shift) & 0xF];
+    }
+    return shown + '>';
 }
 
-// How the display shows the bytes at the start of `text`, and how many of them
-// that is; nothing when the first byte goes out as it is.
-std::pair<std::string, std::size_t> shown_form(const Display& display, std::string_view text) {
+std::string by_code(char32_t code_point) {
+    return bracketed("U+", code_point, 4);
+}
+
+// How the display shows the bytes at the start of `text`: how many of them,
+// and what stands instead, or nothing when they go out as they are.
+struct ShownForm {
+    std::size_t length;
+    std::optional<std::string> instead;
+};
+
+ShownForm shown_form(const Display& display, std::string_view text) {
     const unsigned char c = byte_at(text, 0);
     if (is_shown_control(c)) {
-        return {std::string{'^', static_cast<char>(c ^ 0x40)}, 1}; // ESC 1B -> ^[
+        return {1, std::string{'^', static_cast<char>(c ^ 0x40)}}; // ESC 1B -> ^[
     }
     switch (display.kind) {
+    case Display::Kind::web_page:
+        if (c == 0) {
+            return {1, ""};
+        }
+        [[fallthrough]];
     case Display::Kind::utf8_terminal: {
-        const std::size_t length = utf8_length(text);
-        if (c == 0xC2 && is_c1(byte_at(text, 1))) { // a C1 control: 0xC2 and its code
-            return {bracketed("U+00", byte_at(text, 1)), 2};
+        const auto sequence = utf8_sequence(text);
+        if (!sequence.whole) { // no letter: a byte 80-9F, which an 8-bit terminal obeys, is shown
+            return {1, is_c1(c) ? std::optional{by_code(c)} : std::nullopt};
         }
-        if (length == 0 && is_c1(c)) {
-            return {bracketed("U+00", c), 1};
+        if (is_shown_by_code(sequence.code_point)) {
+            return {sequence.length, by_code(sequence.code_point)};
         }
-        return {std::string{}, length == 0 ? 1 : length}; // a letter stays whole
+        return {sequence.length, std::nullopt}; // a letter stays whole
     }
     case Display::Kind::c1_terminal:
         if (is_c1(c) && ((display.c1_bytes >> (c - 0x80)) & 1U) != 0) {
-            return {bracketed("U+00", c), 1};
+            return {1, by_code(c)};
         }
         break;
     case Display::Kind::single_byte_letters:
         if (is_c1(c)) {
-            return {bracketed("", c), 1};
+            return {1, bracketed("", c, 2)};
         }
         break;
     case Display::Kind::as_is:
-    case Display::Kind::controls_only:
         break;
     }
-    return {std::string{}, 1};
+    return {1, std::nullopt};
 }
 
 } // namespace
@@ -117,8 +190,8 @@ void TextSink::write_field_text(std::span<const std::byte> bytes) {
         write(text);
         return;
     }
-    if (display_.decode != nullptr) {
-        write_shown(display_.decode(text));
+    if (display_.from_code_page != nullptr) {
+        write_shown(read_in_letters(text, display_.from_code_page));
         return;
     }
     write_shown(text);
@@ -127,10 +200,10 @@ void TextSink::write_field_text(std::span<const std::byte> bytes) {
 void TextSink::write_shown(std::string_view text) {
     std::size_t unwritten = 0;
     for (std::size_t i = 0; i < text.size();) {
-        const auto [shown, length] = shown_form(display_, text.substr(i));
-        if (!shown.empty()) {
+        const auto [length, instead] = shown_form(display_, text.substr(i));
+        if (instead) {
             write(text.substr(unwritten, i - unwritten));
-            write(shown);
+            write(*instead);
             unwritten = i + length;
         }
         i += length;

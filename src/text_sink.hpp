@@ -27,7 +27,10 @@ public:
     void write_piece(Piece piece, std::string_view text);
 
     // A text field of the file, shown as the display asks. NUL, the padding
-    // of a short name, always goes out as it is.
+    // of a short name, goes out as it is but to a web page. A display that
+    // reads fields in their letters takes a field as UTF-8 when the name, the
+    // bytes before its first NUL, is valid UTF-8 with a letter of more than
+    // one byte, and reads any other in its code page.
     void write_field(std::span<const std::byte> bytes);
 
 protected:

@@ -456,6 +456,11 @@ TEST_F(Terminal, ControlsAreShownAndOnlyAPersonIsWaitedFor) {
     ASSERT_TRUE(write_bytes("c1.qdp", build_hotlap(crafted)));
     crafted.player = "Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek"; // 82 and 9A: UTF-8 letters' tails
     ASSERT_TRUE(write_bytes("polish.qdp", build_hotlap(crafted)));
+    // Marks and isolates that would make the line read "34 - 12" and "3TG".
+    crafted.player = "\xe2\x80\x8f"
+                     "12 - 34";
+    crafted.car = "\xe2\x81\xa7GT3";
+    ASSERT_TRUE(write_bytes("bidi.qdp", build_hotlap(crafted)));
     const int redirected = open("redirected.txt", O_RDWR | O_CREAT | O_TRUNC, 0600);
     run_each({
         {"a name typed at the prompt", {.args = {}}, {"File name: ", "Unable to open file"}},
@@ -471,6 +476,9 @@ TEST_F(Terminal, ControlsAreShownAndOnlyAPersonIsWaitedFor) {
         {"a name in UTF-8, by a locale not installed but named so",
          {.args = {"polish.qdp"}, .locale = {"LANG=pl_PL.UTF-8"}},
          {"Player: Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek"}},
+        {"characters that reorder the line, in UTF-8",
+         {.args = {"bidi.qdp"}, .locale = {"LC_ALL=C.UTF-8"}},
+         {"Player: <U+200F>12 - 34", "Car: <U+2067>GT3"}},
         {"C1 bytes alone, not UTF-8, in a locale named UTF-8 that an 8-bit terminal falls back "
          "from",
          {.args = {"c1.qdp"}, .locale = {"LANG=pl_PL.UTF-8"}},
@@ -486,7 +494,7 @@ TEST_F(Terminal, ControlsAreShownAndOnlyAPersonIsWaitedFor) {
          true},
     });
     close(redirected);
-    for (const char* made : {"crafted.qdp", "c1.qdp", "polish.qdp", "redirected.txt"}) {
+    for (const char* made : {"crafted.qdp", "c1.qdp", "polish.qdp", "bidi.qdp", "redirected.txt"}) {
         std::remove(made);
     }
 }

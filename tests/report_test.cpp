@@ -66,15 +66,20 @@ TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
     // A field, and how each display shows it: a UTF-8 terminal; one in ASCII
     // or ISO 8859, where each byte 80-9F is a C1 control and 0xC2 a letter;
     // one in KOI8-R, where they are letters that an 8-bit terminal obeys all
-    // the same; one in GB18030, where none of them is a control alone; and a
-    // web page. A file gets every field unchanged. The next field follows
-    // with a byte that would end a letter begun by the field's last bytes: a
-    // display shows the field alone, never reading on into the next.
+    // the same; and one in GB18030, where none of them is a control alone.
+    // A web page shows them as in UTF-8, but NUL as nothing; a file gets every
+    // field unchanged. The next field follows with a byte that would end a
+    // letter begun by the field's last bytes: a display shows the field
+    // alone, never reading on into the next.
     struct Shown {
-        std::string field, utf8, iso_8859, koi8, gb18030, web_page;
+        std::string field, utf8, iso_8859, koi8, gb18030;
     };
     const auto everywhere = [](std::string field, std::string shown) {
-        return Shown{field, shown, shown, shown, shown, shown};
+        return Shown{field, shown, shown, shown, shown};
+    };
+    const auto without_nul = [](std::string text) {
+        std::erase(text, '\0');
+        return text;
     };
     const Shown cases[] = {
         everywhere("\x1b[2J", "^[[2J"),
@@ -86,22 +91,22 @@ TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
         everywhere("A\0B"s, "A\0B"s),
         everywhere("\xc2\xa9", "\xc2\xa9"),
         everywhere("\xc2", "\xc2"),
-        {"x\xe2\x80", "x\xe2<U+0080>", "x\xe2<U+0080>", "x\xe2<80>", "x\xe2\x80", "x\xe2\x80"},
+        {"x\xe2\x80", "x\xe2<U+0080>", "x\xe2<U+0080>", "x\xe2<80>", "x\xe2\x80"},
         {"\xf0\x9f\x98", "\xf0<U+009F><U+0098>", "\xf0<U+009F><U+0098>", "\xf0<9F><98>",
-         "\xf0\x9f\x98", "\xf0\x9f\x98"},
-        {"\x9b", "<U+009B>", "<U+009B>", "<9B>", "\x9b", "\x9b"},
+         "\xf0\x9f\x98"},
+        {"\x9b", "<U+009B>", "<U+009B>", "<9B>", "\x9b"},
         {"\x80\x9f\xa0", "<U+0080><U+009F>\xa0", "<U+0080><U+009F>\xa0", "<80><9F>\xa0",
-         "\x80\x9f\xa0", "\x80\x9f\xa0"},
-        {"\xc2\x9b", "<U+009B>", "\xc2<U+009B>", "\xc2<9B>", "\xc2\x9b", "\xc2\x9b"},
+         "\x80\x9f\xa0"},
+        {"\xc2\x9b", "<U+009B>", "\xc2<U+009B>", "\xc2<9B>", "\xc2\x9b"},
         {"\xc2\x80x\xc2\x9f", "<U+0080>x<U+009F>", "\xc2<U+0080>x\xc2<U+009F>", "\xc2<80>x\xc2<9F>",
-         "\xc2\x80x\xc2\x9f", "\xc2\x80x\xc2\x9f"},
+         "\xc2\x80x\xc2\x9f"},
         {"Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek", "Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek",
          "Pawe\xc5<U+0082> \xc5<U+009A>wi\xc4<U+0085>tek", "Pawe\xc5<82> \xc5<9A>wi\xc4<85>tek",
-         "Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek", "Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek"},
+         "Pawe\xc5\x82 \xc5\x9awi\xc4\x85tek"},
         // UTF-8 letters of three and four bytes with tails 80-9F (U+201D, U+1F600).
         {"\xe2\x80\x9d\xf0\x9f\x98\x80", "\xe2\x80\x9d\xf0\x9f\x98\x80",
          "\xe2<U+0080><U+009D>\xf0<U+009F><U+0098><U+0080>", "\xe2<80><9D>\xf0<9F><98><80>",
-         "\xe2\x80\x9d\xf0\x9f\x98\x80", "\xe2\x80\x9d\xf0\x9f\x98\x80"},
+         "\xe2\x80\x9d\xf0\x9f\x98\x80"},
         // Not UTF-8: a lead without its tail, overlong, a surrogate, past U+10FFFF.
         {"\xc5x\x9a\xc1\x9b\xe0\x9b\x80\xed\xa0\x80\xf4\x90\x80\x80",
          "\xc5x<U+009A>\xc1<U+009B>\xe0<U+009B><U+0080>"
@@ -109,11 +114,10 @@ TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
          "\xc5x<U+009A>\xc1<U+009B>\xe0<U+009B><U+0080>"
          "\xed\xa0<U+0080>\xf4<U+0090><U+0080><U+0080>",
          "\xc5x<9A>\xc1<9B>\xe0<9B><80>\xed\xa0<80>\xf4<90><80><80>",
-         "\xc5x\x9a\xc1\x9b\xe0\x9b\x80\xed\xa0\x80\xf4\x90\x80\x80",
          "\xc5x\x9a\xc1\x9b\xe0\x9b\x80\xed\xa0\x80\xf4\x90\x80\x80"},
         // 李聙骡 in GB18030 (C0 EE, C2 80, C2 E2): six letters in CP1251 too.
         {"\xc0\xee\xc2\x80\xc2\xe2", "\xc0\xee<U+0080>\xc2\xe2", "\xc0\xee\xc2<U+0080>\xc2\xe2",
-         "\xc0\xee\xc2<80>\xc2\xe2", "\xc0\xee\xc2\x80\xc2\xe2", "\xc0\xee\xc2\x80\xc2\xe2"},
+         "\xc0\xee\xc2<80>\xc2\xe2", "\xc0\xee\xc2\x80\xc2\xe2"},
     };
     const Display gb18030{Display::Kind::c1_terminal, 0};
     for (const Shown& c : cases) {
@@ -122,7 +126,7 @@ TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
                                                 {Display::c1_terminal, c.iso_8859},
                                                 {Display::single_byte_letters, c.koi8},
                                                 {gb18030, c.gb18030},
-                                                {Display::controls_only, c.web_page},
+                                                {Display::web_page, without_nul(c.utf8)},
                                                 {Display::as_is, c.field}}) {
             StringSink out{display};
             out.write_field(std::as_bytes(std::span{file}).first(c.field.size()));
@@ -136,13 +140,28 @@ TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
     const std::string euc_field = "\x8e\xb1\x9b";
     euc.write_field(std::as_bytes(std::span{euc_field}));
     EXPECT_EQ(euc.text(), "\x8e\xb1<U+009B>");
-    // For a page that decodes by a code page of its own: C0 and DEL only.
-    StringSink page{Display::controls_only};
-    const std::string page_field = "\x1b\x9b\xc2\x9b\x7f\xff\0"s;
-    page.write_field(std::as_bytes(std::span{page_field}));
-    EXPECT_EQ(page.text(), "^[\x9b\xc2\x9b^?\xff\0"s);
-    // For an output that reads a field in a set of its own (a Windows
-    // console; Latin-1 here): decoded first, then shown as in UTF-8.
+    // In UTF-8, the characters that reorder a line are shown by their code,
+    // their neighbours left whole: ALM, LRM and RLM, U+202A-U+202E and
+    // U+2066-U+2069.
+    const std::pair<std::string, std::string> reordering[] = {
+        {"\xd8\x9b\xd8\x9c", "\xd8\x9b<U+061C>"},
+        {"\xe2\x80\x8d\xe2\x80\x8e\xe2\x80\x8f\xe2\x80\x90",
+         "\xe2\x80\x8d<U+200E><U+200F>\xe2\x80\x90"},
+        {"\xe2\x80\xa9\xe2\x80\xaa\xe2\x80\xae\xe2\x80\xaf",
+         "\xe2\x80\xa9<U+202A><U+202E>\xe2\x80\xaf"},
+        {"\xe2\x81\xa5\xe2\x81\xa6\xe2\x81\xa9\xe2\x81\xaa",
+         "\xe2\x81\xa5<U+2066><U+2069>\xe2\x81\xaa"},
+    };
+    for (const auto& [field, shown] : reordering) {
+        for (const Display& display : {Display::utf8_terminal, Display::web_page}) {
+            StringSink out{display};
+            out.write_field(std::as_bytes(std::span{field}));
+            EXPECT_EQ(out.text(), shown) << ::testing::PrintToString(field);
+        }
+    }
+    // A display that reads each field in its letters (a Windows console, the
+    // page; Latin-1 here): UTF-8 by the name before the first NUL, its junk
+    // as U+FFFD; any other field in the code page; then shown as in UTF-8.
     const auto latin1 = [](std::string_view field) {
         std::string utf8;
         for (const char byte : field) {
@@ -153,10 +172,19 @@ TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
         }
         return utf8;
     };
-    StringSink console{Display{Display::Kind::utf8_terminal, 0, latin1}};
-    const std::string console_field = "\x1b\xc2\x9b\xe9\0\xff"s;
-    console.write_field(std::as_bytes(std::span{console_field}));
-    EXPECT_EQ(console.text(), "^[\xc3\x82<U+009B>\xc3\xa9\0\xc3\xbf"s);
+    const std::pair<std::string, std::string> in_letters[] = {
+        {"\x1b\xc2\x9b\xe9\0\xff"s, "^[\xc3\x82<U+009B>\xc3\xa9\0\xc3\xbf"s},
+        {"J\xc3\xb6rg \xe2\x80\x8f", "J\xc3\xb6rg <U+200F>"},
+        {"J\xc3\xb6rg\0\xe2\x80x\xf0\x9f\xff"s,
+         "J\xc3\xb6rg\0\xef\xbf\xbdx\xef\xbf\xbd\xef\xbf\xbd"s},
+        {"Jorg\0\xc3\xb6"s, "Jorg\0\xc3\x83\xc2\xb6"s},
+        {"\xc0\xaf\xed\xa0\x80", "\xc3\x80\xc2\xaf\xc3\xad\xc2\xa0<U+0080>"}, // overlong, surrogate
+    };
+    for (const auto& [field, shown] : in_letters) {
+        StringSink out{Display{Display::Kind::utf8_terminal, 0, latin1}};
+        out.write_field(std::as_bytes(std::span{field}));
+        EXPECT_EQ(out.text(), shown) << ::testing::PrintToString(field);
+    }
 }
 
 TEST(TextSink, TheDisplayFollowsTheLocalesCharacterSet) {

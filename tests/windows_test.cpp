@@ -90,7 +90,8 @@ TEST(OpenableName, NeitherDeviceNorPipeByAnyName) {
 }
 
 // A name as the player typed it: in the ANSI code page, 1252 here, or in
-// UTF-8; what follows its NUL does not change how it is read.
+// UTF-8; what follows its NUL does not change how it is read. Its controls,
+// and the characters that reorder a line, are shown by the core's rules.
 TEST(ConsoleText, NamesInTheLettersTheyWereWrittenIn) {
     ASSERT_EQ(GetACP(), 1252U) << "the tests run in a locale whose ANSI code page is 1252";
     const std::pair<std::string, std::string> cases[] = {
@@ -102,6 +103,9 @@ TEST(ConsoleText, NamesInTheLettersTheyWereWrittenIn) {
         {"\x80\x9a\x9c", "\xe2\x82\xac\xc5\xa1\xc5\x93"}, // letters in 1252: € š œ
         {"\x81\x8d\x8f\x90\x9d", "<U+0081><U+008D><U+008F><U+0090><U+009D>"},
         {"\xc2\x9b\x1b[2J\x7f", "<U+009B>^[[2J^?"},
+        {"\xe2\x80\x8f"
+         "12 - 34\xe2\x80\xae",
+         "<U+200F>12 - 34<U+202E>"},
         {"", ""},
     };
     for (const auto& [field, shown] : cases) {

@@ -1,5 +1,5 @@
-// The page: takes a lap, has the core report on it, shows the report as a
-// terminal of the chosen code page would, and saves its exact bytes.
+// The page: takes a lap, has the core report on it, shows the report as the
+// core shows it, names in the letters chosen, and saves its exact bytes.
 'use strict';
 (() => {
   const $ = (id) => document.getElementById(id);
@@ -49,29 +49,41 @@
   // 'wasm-unsafe-eval' do under the page's policy) answers null.
   const core = createZvkCore({ wasmBinary: coreModule }).catch(() => null);
 
-  // The report on the first bytes of a file `length` bytes long: its exact
-  // bytes, or (shown) with the controls in caret form; and how it ended, as
-  // the console tool's exit status and the ending's name (web_entry.cpp).
-  function runCore(module, head, length, shown) {
-    module.HEAPU8.set(head, module._zvk_input(head.length));
-    const status = module._zvk_report(length, shown);
+  // Copies `bytes` into the room the core makes for them.
+  function handIn(module, bytes, room) {
+    const at = room(bytes.length);
+    module.HEAPU8.set(bytes, at);
+  }
+
+  // The core's answer: the report's text, and how the run ended, as the
+  // console tool's exit status and the ending's name (web_entry.cpp).
+  function answer(module, status) {
     const text = module._zvk_report_text();
     return { status, ending: module.UTF8ToString(module._zvk_ending()),
              bytes: module.HEAPU8.slice(text, text + module._zvk_report_size()) };
   }
 
-  // What a terminal of the code page shows: NUL padding as nothing, the C1
-  // controls and the characters that reorder text around them by their code.
-  function readable(bytes, codePage) {
-    return new TextDecoder(codePage).decode(bytes).replace(/\0/g, '').replace(
-      /[\u0080-\u009f\u202a-\u202e\u2066-\u2069]/g,
-      (c) => `<U+${c.codePointAt(0).toString(16).toUpperCase().padStart(4, '0')}>`);
+  // The report on the first bytes of a file `length` bytes long: its exact
+  // bytes, or, given a code page, the text to show in UTF-8, names not in
+  // UTF-8 read in that code page.
+  function runCore(module, head, length, codePage) {
+    handIn(module, head, module._zvk_input);
+    if (codePage) {
+      handIn(module, new TextEncoder().encode(codePage), module._zvk_code_page_input);
+    }
+    return answer(module, module._zvk_report(length, Boolean(codePage)));
   }
 
   // What the console tool prints for a file it cannot open or read.
-  function cannotOpen() {
-    return { ending: 'not_loaded', bytes: new TextEncoder().encode(
-      "ZVK Hotlap QDP File Setting Dumper by Brasko & Telvin\nFile doesn't exist/Unable to open file\n") };
+  function cannotOpen(module) {
+    return answer(module, module._zvk_report_unreadable());
+  }
+
+  // A file's name as the core shows it: its controls, and the characters
+  // that would reorder it, by their code ("Pilot<U+202E>exe.qdp").
+  function shownName(module, name) {
+    handIn(module, new TextEncoder().encode(name), module._zvk_name_input);
+    return module.UTF8ToString(module._zvk_shown_name());
   }
 
   // What each ending means, said plainly under the lines that show it.
@@ -86,20 +98,24 @@
       `from the rear, and the console tool ends with exit status ${status}.`,
   };
 
-  let current = null; // { name, saved, shown }
+  // { module, head, length, name, saved }: the lap shown, its head null
+  // where it could not be read.
+  let current = null;
 
+  // The report as the core shows it in the chosen code page: asked again
+  // when the choice changes.
   function show() {
-    $('report').textContent = current ? readable(current.shown, select.value) : '';
+    $('report').textContent = !current ? '' : new TextDecoder().decode(current.head
+      ? runCore(current.module, current.head, current.length, select.value).bytes : current.saved);
   }
 
   // The newest lap chosen or dropped; an older one whose read ends later
   // shows nothing.
   let choice = 0;
-  function choose(name) {
+  function choose() {
     choice += 1;
     current = null;
-    $('name').textContent = name;
-    for (const id of ['message', 'meaning', 'outcome']) {
+    for (const id of ['name', 'message', 'meaning', 'outcome']) {
       $(id).textContent = '';
     }
     $('save').disabled = true;
@@ -112,12 +128,13 @@
   // a screen reader to announce; all of it brought into view.
   function conclude(meaning) {
     $('meaning').textContent = meaning;
-    $('outcome').textContent = `${$('name').textContent}: ${meaning || 'the car setup is shown.'}`;
+    const name = $('name').textContent;
+    $('outcome').textContent = `${name ? `${name}: ` : ''}${meaning || 'the car setup is shown.'}`;
     $('lap').scrollIntoView({ block: 'nearest' });
   }
 
   async function report(file, folder = false) {
-    const mine = choose(file.name);
+    const mine = choose();
     const module = await core;
     if (mine !== choice) {
       return;
@@ -128,6 +145,8 @@
                '(zvk-setup-dumper).');
       return;
     }
+    const name = shownName(module, file.name);
+    $('name').textContent = name;
     // A file needed whole is read whole, not as a slice: a folder that the
     // browser hands over as an empty file then fails as it should.
     const wanted = Math.min(file.size, module._zvk_bytes_needed());
@@ -137,9 +156,8 @@
       return;
     }
     const read = head !== null && head.length === wanted;
-    const saved = read ? runCore(module, head, file.size, false) : cannotOpen();
-    current = { name: file.name, saved: saved.bytes,
-                shown: read ? runCore(module, head, file.size, true).bytes : saved.bytes };
+    const saved = read ? runCore(module, head, file.size) : cannotOpen(module);
+    current = { module, head: read ? head : null, length: file.size, name, saved: saved.bytes };
     $('save').disabled = !read;
     $('copy').disabled = false;
     $('report').classList.toggle('failure', saved.ending !== 'done');

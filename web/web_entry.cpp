@@ -1,16 +1,18 @@
 // The page's way into the tool's core: it hands over a lap's leading bytes
 // and its true length, and gets back what the console tool writes to a file
-// for that lap, or the same with the controls shown for the page to decode,
-// and how the run ended. The ending reaches the page as the console tool's
-// exit status and as a name that stays the same from one release to the
-// next, never as a number of the core's enum:
+// for that lap, or the report as the page shows it, and how the run ended.
+// Shown, each text field is read in the letters it was written in (UTF-8, or
+// else the code page the user chose, by the browser's TextDecoder), its
+// controls and the characters that reorder a line shown by the core's rules,
+// all in UTF-8. The ending reaches the page as the console tool's exit
+// status and as a name that stays the same from one release to the next,
+// never as a number of the core's enum:
 //   "done"                    the whole report
+//   "not_loaded"              a file the page could not read
 //   "not_a_hotlap"            no signature, or the excluded format
 //   "too_short"               a hotlap's start, shorter than the report reads
 //   "too_long"                2 GiB or more, refused by its size
 //   "front_rear_undecidable"  the wheels all on one axle (status 1)
-// ("not_loaded", a file that could not be read, is the console's alone: the
-// page reads the file itself.)
 //
 // Laps side by side: the page hands over each lap's leading bytes and name,
 // and gets back the comparison as JSON, every text in it as it is to be
@@ -32,11 +34,24 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <emscripten/em_js.h>
+#include <emscripten/em_macros.h>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// `size` bytes at `bytes` read by the browser's decoder of the code page
+// `label` names, written at `utf8` in UTF-8, which takes at most three bytes
+// for each byte read (a letter or U+FFFD). Answers how many it wrote. A
+// byte-order mark is a letter of the field like any other.
+EM_JS(std::size_t, read_in_code_page,
+      (const char* label, const char* bytes, std::size_t size, char* utf8), {
+          const text = new TextDecoder(UTF8ToString(label), {ignoreBOM : true})
+                           .decode(HEAPU8.subarray(bytes, bytes + size));
+          return new TextEncoder().encodeInto(text, HEAPU8.subarray(utf8, utf8 + 3 * size)).written;
+      });
 
 namespace {
 
@@ -44,11 +59,19 @@ std::vector<std::byte> input;
 std::string report;
 Outcome ending = Outcome::done;
 std::string lap_name;
+std::string shown_name;
 std::vector<ComparedLap> compared_laps;
 std::string comparison;
+std::string code_page = "windows-1252"; // as TextDecoder names it
+
+std::string from_chosen_code_page(std::string_view bytes) {
+    std::string utf8(3 * bytes.size(), '\0');
+    utf8.resize(read_in_code_page(code_page.c_str(), bytes.data(), bytes.size(), utf8.data()));
+    return utf8;
+}
 
 // How the page shows a lap: its fields and its file name.
-constexpr Display shown_display = Display::controls_only;
+constexpr Display shown_display{Display::Kind::web_page, 0, &from_chosen_code_page};
 
 // A length the page cannot have sent (negative, NaN) would make the
 // conversion undefined, so it counts as none.
@@ -182,15 +205,35 @@ std::byte* zvk_input(std::size_t count) {
     return input.data();
 }
 
+// Room for `count` bytes of the name of the code page in which the page
+// reads the names of laps that are not in UTF-8, as TextDecoder knows it
+// ("windows-1250", "utf-8"): it holds for the reports and comparisons after.
+char* zvk_code_page_input(std::size_t count) {
+    code_page.assign(count, '\0');
+    return code_page.data();
+}
+
 // Reports on the bytes handed in, the first bytes of a file `length` bytes
-// long (a JavaScript number, exact up to 2^53). `shown` asks for the controls
-// in caret form. Answers the exit status the console tool ends with for this
-// lap; the text is at zvk_report_text(), zvk_report_size() bytes long, and
-// the ending's name at zvk_ending().
+// long (a JavaScript number, exact up to 2^53): the bytes the console tool
+// writes to a file, or, `shown`, the text the page shows. Answers the exit
+// status the console tool ends with for this lap; the text is at
+// zvk_report_text(), zvk_report_size() bytes long, and the ending's name at
+// zvk_ending().
 int zvk_report(double length, bool shown) {
     StringSink out{shown ? shown_display : Display::as_is};
     ending =
         report_on_file(file_length(length), hotlap::Reader{std::span<const std::byte>{input}}, out);
+    report = out.text();
+    return exit_status(ending);
+}
+
+// The same for a lap the page could not read (moved or deleted after it was
+// chosen, say): what the console tool prints for a file it cannot open.
+int zvk_report_unreadable() {
+    StringSink out;
+    print_banner(out);
+    print_cannot_open(out);
+    ending = Outcome::not_loaded;
     report = out.text();
     return exit_status(ending);
 }
@@ -213,10 +256,21 @@ void zvk_compare_clear() {
     compared_laps.clear();
 }
 
-// Room for `count` bytes of a lap's file name, in UTF-8.
+// Room for `count` bytes of a lap's file name, in UTF-8, for the comparison
+// or zvk_shown_name().
 char* zvk_name_input(std::size_t count) {
     lap_name.assign(count, '\0');
     return lap_name.data();
+}
+
+// The file name handed in as the page shows it, NUL-terminated: its
+// controls, and the characters that would reorder it, by their code
+// ("Pilot<U+202E>exe.qdp").
+const char* zvk_shown_name() {
+    StringSink out{shown_display};
+    out.write_field(std::as_bytes(std::span{lap_name}));
+    shown_name = out.text();
+    return shown_name.c_str();
 }
 
 // Adds to the comparison the lap whose name and leading bytes were handed

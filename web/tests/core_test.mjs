@@ -1,7 +1,8 @@
 // The core as the page runs it (WebAssembly under Node, given a lap's
 // leading bytes and its true length), against what the native console tool
-// writes to a file for the same lap, byte for byte; the caret form of the
-// controls that the page decodes; and laps side by side.
+// writes to a file for the same lap, byte for byte, a lap it could not read
+// included; the report and a file's name as the page shows them, names read
+// in the chosen code page; and laps side by side.
 //   node core_test.mjs ZVK_CORE_JS NATIVE_BUILD SOURCE_DIR SCRATCH_DIR
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
@@ -25,8 +26,19 @@ function handIn(file) {
   core.HEAPU8.set(head, core._zvk_input(head.length));
   return length;
 }
-function pageReport(file, shown) {
-  const status = core._zvk_report(handIn(file), shown);
+// Hands in a text the core makes room for: a name, a code page.
+function handInText(text, room) {
+  const utf8 = Buffer.from(text);
+  const at = room(utf8.length);
+  core.HEAPU8.set(utf8, at);
+}
+// The exact bytes, or, given a code page, the report as the page shows it.
+function pageReport(file, codePage) {
+  const length = handIn(file);
+  if (codePage) {
+    handInText(codePage, core._zvk_code_page_input);
+  }
+  const status = core._zvk_report(length, Boolean(codePage));
   const text = core._zvk_report_text();
   return { status, ending: core.UTF8ToString(core._zvk_ending()),
            bytes: Buffer.from(core.HEAPU8.slice(text, text + core._zvk_report_size())) };
@@ -82,25 +94,44 @@ for (const [row, file, ending] of laps) {
 }
 assert.deepEqual(pageReport(laps[0][1], 0).bytes, fs.readFileSync(path.join(source, 'examples', 'sample.txt')));
 
-// The caret form: C0 and DEL shown, bytes 80-FF and NUL left for the page.
+// A lap the page could not read: what the console prints for a file it cannot open.
+const missing = nativeReport(path.join(scratch, 'missing.qdp'));
+assert.equal(core._zvk_report_unreadable(), missing.status);
+assert.equal(core.UTF8ToString(core._zvk_ending()), 'not_loaded');
+assert.equal(core.UTF8ToString(core._zvk_report_text(), core._zvk_report_size()), missing.bytes.toString());
+
+// As the page shows it, in UTF-8: each name in UTF-8 or else in the chosen
+// code page, controls and the characters that reorder a line by their code,
+// the padding NUL as nothing.
 const shown = [
-  ['controls.qdp', 'Player: ^[]0;pwned^G^[[2J^?^A\0'],
-  ['markup.qdp', 'Player: </pre><script>alert(1)</script>\0'],
-  ['high.qdp', 'Player: Pawe\xb3\0\x9b\xc2\x9b\xff\0'],
-  ['sample.qdp', 'Motion Range:\t 0.063\tm\n'],
+  ['controls.qdp', 'windows-1252', 'Player: ^[]0;pwned^G^[[2J^?^A\n'],
+  ['markup.qdp', 'windows-1252', 'Player: </pre><script>alert(1)</script>\n'],
+  ['high.qdp', 'windows-1250', 'Player: Pawe\u0142\u203a\u00c2\u203a\u02d9\n'],
+  ['high.qdp', 'utf-8', 'Player: Pawe\ufffd\ufffd<U+009B>\ufffd\n'],
+  [lap('utf8.qdp', 4096, 'J\\xc3\\xb6rg \\xc3\\x89mile \\xe3\\x83\\xa9\\xe3\\x83\\x83\\xe3\\x83\\x97'), 'windows-1252',
+   'Player: J\u00f6rg \u00c9mile \u30e9\u30c3\u30d7\n'],
+  [lap('rlm.qdp', 4096, '\\xe2\\x80\\x8f12 - 34'), 'windows-1252', 'Player: <U+200F>12 - 34\n'],
+  [lap('hebrew.qdp', 4096, '\\xfe12 - 34'), 'windows-1255', 'Player: <U+200F>12 - 34\n'],
+  ['sample.qdp', 'windows-1252', 'Motion Range:\t 0.063\tm\n'],
 ];
-for (const [name, expected] of shown) {
-  const file = name === 'sample.qdp' ? laps[0][1] : path.join(scratch, name);
-  assert.ok(pageReport(file, 1).bytes.toString('latin1').includes(expected), `${name}: ${JSON.stringify(expected)}`);
+for (const [name, codePage, expected] of shown) {
+  const file = name === 'sample.qdp' ? laps[0][1] : path.resolve(scratch, name);
+  assert.ok(pageReport(file, codePage).bytes.toString().includes(expected), `${name}: ${JSON.stringify(expected)}`);
+}
+// A file's name, shown so too.
+for (const [name, expected] of [['Pilot\u202eexe.qdp', 'Pilot<U+202E>exe.qdp'],
+                                ['J\u00f6rg\u200f\x1b[2J.qdp', 'J\u00f6rg<U+200F>^[[2J.qdp']]) {
+  handInText(name, core._zvk_name_input);
+  assert.equal(core.UTF8ToString(core._zvk_shown_name()), expected);
 }
 
 // Laps side by side: each lap's name and leading bytes, then the comparison.
-function compare(entries, reference = -1) {
+function compare(entries, reference = -1, codePage = 'windows-1252') {
   core._zvk_compare_clear();
+  handInText(codePage, core._zvk_code_page_input);
   for (const [name, file] of entries) {
     const length = handIn(file);
-    const utf8 = Buffer.from(name);
-    core.HEAPU8.set(utf8, core._zvk_name_input(utf8.length));
+    handInText(name, core._zvk_name_input);
     core._zvk_compare_add(length);
   }
   return JSON.parse(core.UTF8ToString(core._zvk_comparison(reference)));
@@ -140,6 +171,11 @@ assert.deepEqual(mixed.laps.map((l) => [l.name, l.ending, l.message]), [
   ['sample.qdp', 'done', '']]);
 assert.equal(mixed.reference, 2);
 assert.deepEqual(cells(mixed, 1).filter(([, , c]) => c.text !== '').map(([s]) => s), Array(5).fill('File Info'));
+// Names in the chosen code page, in the table and in its CSV.
+const polish = compare([['polish.qdp', lap('polish.qdp', 4096, 'Pawe\\xb3 \\x8cwi\\xb9tek')], ['sample.qdp', sample]],
+                       -1, 'windows-1250');
+assert.equal(cells(polish, 0).find(([, l]) => l === 'Player')[2].text, 'Pawe\u0142 \u015awi\u0105tek');
+assert.ok(polish.csv.includes('\r\nFile Info,Player,Pawe\u0142 \u015awi\u0105tek,Jorg Pilot\r\n'));
 
 // Eight laps at most; the time to compare them.
 const eight = Array.from({ length: 9 }, (_, i) => [`lap ${i + 1}.qdp`, i % 2 ? faster : sample]);
@@ -150,5 +186,5 @@ assert.equal(cut.laps.length, 8);
 assert.equal(cut.notice, 'Only the first 8 of the 9 laps are compared.');
 assert.equal(cells(cut, 0).find(([s, l]) => s === 'Front Suspension' && l === 'Stiffness')[2].text,
              '120.0 N/mm (+10.0)');
-console.log(`${laps.length} laps as the console tool writes them; ${shown.length} shown with carets; ` +
+console.log(`${laps.length} laps as the console tool writes them; ${shown.length} as the page shows them; ` +
             `9 laps compared in ${took.toFixed(1)} ms`);

@@ -326,6 +326,20 @@ scenario('names in the letters chosen', {}, async (page) => {
   assert.equal(await page.text('#message'), '');
 });
 
+// A name written in UTF-8 is read so, whatever the letters chosen; a file's
+// name that would read "Pilotpdq.exe", and be saved as one that reads
+// "Pilottxt.exe", shows the character that reorders it by its code.
+scenario('names in the letters they were written in, and a name that would reorder itself', {}, async (page) => {
+  await page.show(lap('utf8.qdp', 'J\\xc3\\xb6rg \\xc3\\x89mile \\xe3\\x83\\xa9\\xe3\\x83\\x83\\xe3\\x83\\x97'));
+  assert.ok((await page.text('#report')).includes('Player: J\u00f6rg \u00c9mile \u30e9\u30c3\u30d7\n'));
+  const reordering = path.join(scratch, 'Pilot\u202eexe.qdp');
+  fs.copyFileSync(sample, reordering);
+  await page.show(reordering);
+  assert.equal(await page.text('#name'), 'Pilot<U+202E>exe.qdp');
+  await page.click('#save');
+  assert.equal(await page.run(() => window.zvkTest.saved.name), 'Pilot<U+202E>exe.txt');
+});
+
 // Every ANSI code page of Windows, each named by its number, read as it
 // writes a name.
 scenario('every code page of Windows to read names in', {}, async (page) => {
