@@ -21,6 +21,9 @@ struct Display {
     enum class Kind : std::uint8_t {
         // A file or a pipe: every byte goes out as it is.
         as_is,
+        // A device that is no terminal (a serial port, a printer, NUL on
+        // Windows): the bytes 0x80-0xFF go out as they are.
+        controls_only,
         // A web page: as a UTF-8 terminal, but NUL, the padding of a short
         // name, shows as nothing rather than as a box.
         web_page,
@@ -53,6 +56,7 @@ struct Display {
     CodePageReader from_code_page = nullptr;
 
     static const Display as_is;
+    static const Display controls_only;
     static const Display web_page; // every field taken as UTF-8
     static const Display utf8_terminal;
     static const Display c1_terminal; // every byte 0x80-0x9F a control
@@ -62,6 +66,7 @@ struct Display {
 };
 
 inline constexpr Display Display::as_is{Kind::as_is};
+inline constexpr Display Display::controls_only{Kind::controls_only};
 inline constexpr Display Display::web_page{Kind::web_page};
 inline constexpr Display Display::utf8_terminal{Kind::utf8_terminal};
 inline constexpr Display Display::c1_terminal{Kind::c1_terminal, 0xFFFF'FFFF};

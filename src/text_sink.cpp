@@ -165,6 +165,7 @@ ShownForm shown_form(const Display& display, std::string_view text) {
         }
         break;
     case Display::Kind::as_is:
+    case Display::Kind::controls_only:
         break;
     }
     return {1, std::nullopt};

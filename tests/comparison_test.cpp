@@ -21,7 +21,7 @@ using namespace std::string_literals;
 ComparedLap lap_of(std::string_view name, const HotlapFields& fields, std::uint64_t length = 0) {
     const auto bytes = build_hotlap(fields);
     return take_apart(name, length != 0 ? length : bytes.size(), hotlap::Reader{bytes},
-                      Display::controls_only);
+                      Display::web_page);
 }
 
 HotlapFields short_lap() {

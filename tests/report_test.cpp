@@ -66,7 +66,8 @@ TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
     // A field, and how each display shows it: a UTF-8 terminal; one in ASCII
     // or ISO 8859, where each byte 80-9F is a C1 control and 0xC2 a letter;
     // one in KOI8-R, where they are letters that an 8-bit terminal obeys all
-    // the same; and one in GB18030, where none of them is a control alone.
+    // the same; and one in GB18030, where none of them is a control alone,
+    // as for a device that is no terminal.
     // A web page shows them as in UTF-8, but NUL as nothing; a file gets every
     // field unchanged. The next field follows with a byte that would end a
     // letter begun by the field's last bytes: a display shows the field
@@ -126,6 +127,7 @@ TEST(TextSink, FieldsShowTheControlsOfTheTerminalsCharacterSet) {
                                                 {Display::c1_terminal, c.iso_8859},
                                                 {Display::single_byte_letters, c.koi8},
                                                 {gb18030, c.gb18030},
+                                                {Display::controls_only, c.gb18030},
                                                 {Display::web_page, without_nul(c.utf8)},
                                                 {Display::as_is, c.field}}) {
             StringSink out{display};
