@@ -1,8 +1,8 @@
 cmake_minimum_required(VERSION 3.25)
 # Builds the packages of the build folder BUILD and checks each as a user
 # gets it: unpacked, its executable prints for the example file byte for byte
-# the report of examples/sample.txt (under Windows, what the build's TOOL
-# prints), it holds the license (a .deb as Debian's copyright file), and
+# the report of examples/sample.txt (under Windows with CR LF and PAUSE's
+# prompt), it holds the license (a .deb as Debian's copyright file), and
 # every file that its README links to. Where LINTIAN is given, it must find no fault in the .deb,
 # and with HARDENED on, no missing protection either (its hardening-* tags);
 # where it is not, the test says that the .deb went unchecked. Where PAGE, the
@@ -30,13 +30,28 @@ function(dump exe output)
     message(FATAL_ERROR "${exe} ended with ${status}")
   endif()
 endfunction()
-# The example's report as the tool writes it to a file; under Windows, where
-# the line ends are CR LF and PAUSE adds its prompt, as the build's TOOL
-# prints it.
+# The example's report as the tool writes it to a file. Under Windows the
+# lines end in CR LF and PAUSE adds its prompt, in the words of the system's
+# command interpreter: the build's TOOL must print the report so, and what
+# it prints is then what every package's executable must print.
+set(report_file ${CMAKE_CURRENT_LIST_DIR}/../../examples/sample.txt)
 if(EMULATOR)
   dump(${TOOL} ${OUT}/expected.txt)
+  file(READ ${report_file} report HEX)
+  string(REGEX MATCHALL ".." report_bytes "${report}")
+  list(TRANSFORM report_bytes REPLACE "^0a$" "0d0a")
+  list(JOIN report_bytes "" report)
+  string(LENGTH "${report}" report_length)
+  file(READ ${OUT}/expected.txt printed HEX)
+  string(FIND "${printed}" "${report}" report_at)
+  string(SUBSTRING "${printed}" ${report_length} -1 prompt)
+  string(HEX "Press any key" pause)
+  if(NOT report_at EQUAL 0 OR NOT prompt MATCHES "^${pause}")
+    message(FATAL_ERROR "${TOOL} does not print examples/sample.txt with CR LF, then PAUSE's "
+                        "prompt: see ${OUT}/expected.txt")
+  endif()
 else()
-  configure_file(${CMAKE_CURRENT_LIST_DIR}/../../examples/sample.txt ${OUT}/expected.txt COPYONLY)
+  configure_file(${report_file} ${OUT}/expected.txt COPYONLY)
 endif()
 
 file(GLOB packages ${OUT}/*.deb ${OUT}/*.tar.gz ${OUT}/*.zip)
