@@ -129,18 +129,31 @@ void add_csv_cell(std::string& csv, std::string_view text, bool first = false) {
     csv.append(quoted ? "\"" : "");
 }
 
+// A file's name as the display shows a field.
+std::string shown_name(std::string_view name, Display display) {
+    StringSink shown{display};
+    shown.write_field(std::as_bytes(std::span{name.data(), name.size()}));
+    std::string text = shown.text();
+    std::erase(text, '\0'); // as in a field, it shows as nothing
+    return text;
+}
+
 } // namespace
 
 ComparedLap take_apart(std::string_view name, std::uint64_t length, const hotlap::Reader& file,
                        Display display) {
     RowSink out{display};
     const Outcome outcome = report_on_file(length, file, out);
-    StringSink name_shown{display};
-    name_shown.write_field(std::as_bytes(std::span{name.data(), name.size()}));
-    std::string shown_name = name_shown.text();
-    std::erase(shown_name, '\0'); // as in a field, it shows as nothing
-    return {shown_name, outcome, out.rows(),
+    return {shown_name(name, display), outcome, out.rows(),
             outcome == Outcome::done ? "" : std::string{out.last_line()}};
+}
+
+ComparedLap unread_lap(std::string_view name, Display display) {
+    // kept as the simulator has it
+    return {shown_name(name, display),
+            Outcome::not_loaded,
+            {},
+            "File doesn't exist/Unable to open file"};
 }
 
 Comparison compare_laps(std::span<const ComparedLap> laps, std::optional<std::size_t> reference) {

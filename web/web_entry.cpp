@@ -9,8 +9,8 @@
 //   "too_short"               a hotlap's start, shorter than the report reads
 //   "too_long"                2 GiB or more, refused by its size
 //   "front_rear_undecidable"  the wheels all on one axle (status 1)
-// ("not_loaded", a file that could not be read, is the console's alone: the
-// page reads the file itself.)
+//   "not_loaded"              a file that could not be read (the page reads
+//                             the file itself: only in laps side by side)
 //
 // Laps side by side: the page hands over each lap's leading bytes and name,
 // and gets back the comparison as JSON, every text in it as it is to be
@@ -225,6 +225,13 @@ std::size_t zvk_compare_add(double length) {
     compared_laps.push_back(take_apart(lap_name, file_length(length),
                                        hotlap::Reader{std::span<const std::byte>{input}},
                                        shown_display));
+    return compared_laps.size();
+}
+
+// Adds to the comparison the lap whose name was handed in and whose file the
+// page could not read. Answers how many laps it holds.
+std::size_t zvk_compare_add_unread() {
+    compared_laps.push_back(unread_lap(lap_name, shown_display));
     return compared_laps.size();
 }
 
