@@ -135,12 +135,14 @@ ComparedLap take_apart(std::string_view name, std::uint64_t length, const hotlap
                        Display display) {
     RowSink out{display};
     const Outcome outcome = report_on_file(length, file, out);
-    StringSink name_shown{display};
-    name_shown.write_field(std::as_bytes(std::span{name.data(), name.size()}));
-    std::string shown_name = name_shown.text();
-    std::erase(shown_name, '\0'); // as in a field, it shows as nothing
-    return {shown_name, outcome, out.rows(),
+    return {shown_name(name, display), outcome, out.rows(),
             outcome == Outcome::done ? "" : std::string{out.last_line()}};
+}
+
+ComparedLap unread_lap(std::string_view name, Display display) {
+    RowSink out{display};
+    print_cannot_open(out);
+    return {shown_name(name, display), Outcome::not_loaded, {}, std::string{out.last_line()}};
 }
 
 Comparison compare_laps(std::span<const ComparedLap> laps, std::optional<std::size_t> reference) {

@@ -28,6 +28,10 @@ struct ComparedLap {
 [[nodiscard]] ComparedLap take_apart(std::string_view name, std::uint64_t length,
                                      const hotlap::Reader& file, Display display);
 
+// A lap whose file could not be read: its column says so as the console
+// tool does for a file it cannot open.
+[[nodiscard]] ComparedLap unread_lap(std::string_view name, Display display);
+
 inline constexpr std::size_t most_compared_laps = 8;
 
 struct ComparedCell {

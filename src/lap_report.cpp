@@ -4,9 +4,19 @@
 #include "number_text.hpp"
 #include "setup_report.hpp"
 
+#include <span>
+
 void print_banner(TextSink& out) {
     // kept as the simulator has it
     out.write("ZVK Hotlap QDP File Setting Dumper by Brasko & Telvin\n");
+}
+
+std::string shown_name(std::string_view name, Display display) {
+    StringSink shown{display};
+    shown.write_field(std::as_bytes(std::span{name.data(), name.size()}));
+    std::string text = shown.text();
+    std::erase(text, '\0'); // as in a field, it shows as nothing
+    return text;
 }
 
 void print_cannot_open(TextSink& out) {

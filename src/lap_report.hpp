@@ -10,12 +10,18 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 
 void print_banner(TextSink& out);
 
 // The message for a file that cannot be opened (or sized, or on the page
 // read), with its newline: the run ends there, Outcome::not_loaded.
 void print_cannot_open(TextSink& out);
+
+// A file's name as the display shows a field (a front end that names the
+// lap shows its controls, and what would reorder it, by the same rules).
+[[nodiscard]] std::string shown_name(std::string_view name, Display display);
 
 // Prints "File size: N bytes", with no newline: what follows ends the line.
 // A file of 2 GiB or more, longer than the tool's signed 32-bit count, is

@@ -171,13 +171,18 @@ TEST(LapComparison, AFailingLapKeepsItsColumnAndTheOthersTheirs) {
     odd.front_anti_roll = std::numeric_limits<float>::quiet_NaN();
     odd.final_drive = 1e21F;
     const ComparedLap laps[] = {lap_of("short.qdp", short_lap()), lap_of("911.qdp", reference),
-                                lap_of("undecidable.qdp", undecidable), lap_of("odd.qdp", odd)};
+                                lap_of("undecidable.qdp", undecidable), lap_of("odd.qdp", odd),
+                                unread_lap("gone\x1b.qdp", Display::controls_only)};
     const Comparison table = compare_laps(laps);
     EXPECT_EQ(table.reference, 1U); // the first whole report
     EXPECT_EQ(table.laps[0].message, "File size: 1023 bytesFile Error/Not A Hotlap!");
+    EXPECT_EQ(table.laps[4].name, "gone^[.qdp");
+    EXPECT_EQ(table.laps[4].message, "File doesn't exist/Unable to open file");
     for (const auto& row : table.rows) {
-        EXPECT_EQ(row.cells[0].text, "") << row.label;
-        EXPECT_FALSE(row.cells[0].differs) << row.label;
+        for (const std::size_t failed : {std::size_t{0}, std::size_t{4}}) {
+            EXPECT_EQ(row.cells[failed].text, "") << row.label;
+            EXPECT_FALSE(row.cells[failed].differs) << row.label;
+        }
         EXPECT_EQ(row.cells[2].text == "", row.section != "File Info") << row.label;
     }
     EXPECT_EQ(cell_at(table, "Player", 2).text, "Nobody");

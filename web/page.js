@@ -1,5 +1,6 @@
 // The page: takes a lap, has the core report on it, shows the report as the
-// core shows it, names in the letters chosen, and saves its exact bytes.
+// core shows it, names in the letters chosen, and saves its exact bytes; or
+// takes several and shows the core's comparison of them as a table.
 'use strict';
 (() => {
   const $ = (id) => document.getElementById(id);
@@ -101,6 +102,12 @@
   // { module, head, length, name, saved }: the lap shown, its head null
   // where it could not be read.
   let current = null;
+  // The laps shown, one or side by side, each as { name, length, head }, its
+  // head null where the file could not be read; the reference chosen (-1:
+  // the first whole report); the comparison once shown: { module, table }.
+  let laps = [];
+  let reference = -1;
+  let comparison = null;
 
   // The report as the core shows it in the chosen code page: asked again
   // when the choice changes.
@@ -112,15 +119,24 @@
   // The newest lap chosen or dropped; an older one whose read ends later
   // shows nothing.
   let choice = 0;
-  function choose() {
+  function choose(name) {
     choice += 1;
     current = null;
-    for (const id of ['name', 'message', 'meaning', 'outcome']) {
+    $('name').textContent = name;
+    for (const id of ['message', 'meaning', 'outcome']) {
       $(id).textContent = '';
     }
     $('save').disabled = true;
     $('copy').disabled = true;
     show();
+    laps = [];
+    reference = -1;
+    comparison = null;
+    for (const id of ['compare', 'save-csv']) {
+      $(id).disabled = true;
+    }
+    $('compared').hidden = true;
+    $('lap').hidden = false;
     return choice;
   }
 
@@ -133,44 +149,180 @@
     $('lap').scrollIntoView({ block: 'nearest' });
   }
 
-  async function report(file, folder = false) {
-    const mine = choose();
+  // The core, once the newest choice is still `mine`: null where the
+  // browser refuses its WebAssembly, which the page then says.
+  async function coreFor(mine) {
     const module = await core;
-    if (mine !== choice) {
-      return;
-    }
-    if (!module) {
+    if (mine === choice && !module) {
       conclude('This page cannot run in this browser, which refuses the WebAssembly the report is made ' +
                'with. Open it in a current Firefox, Chrome, Edge or Safari, or use the console tool ' +
                '(zvk-setup-dumper).');
+    }
+    return mine === choice ? module : null;
+  }
+
+  // A lap's name, length and the bytes the report reads, or null for those
+  // where it cannot be read. A file needed whole is read whole, not as a
+  // slice: a folder that the browser hands over as an empty file then fails
+  // as it should.
+  async function readLap(module, file, folder = false) {
+    const wanted = Math.min(file.size, module._zvk_bytes_needed());
+    const head = folder ? null : await (wanted < file.size ? file.slice(0, wanted) : file).arrayBuffer()
+      .then((bytes) => new Uint8Array(bytes), () => null);
+    return { name: file.name, length: file.size, head: head !== null && head.length === wanted ? head : null };
+  }
+
+  async function report(file, folder = false) {
+    const mine = choose('');
+    const module = await coreFor(mine);
+    if (!module) {
       return;
     }
     const name = shownName(module, file.name);
     $('name').textContent = name;
-    // A file needed whole is read whole, not as a slice: a folder that the
-    // browser hands over as an empty file then fails as it should.
-    const wanted = Math.min(file.size, module._zvk_bytes_needed());
-    const head = folder ? null : await (wanted < file.size ? file.slice(0, wanted) : file).arrayBuffer()
-      .then((bytes) => new Uint8Array(bytes), () => null);
+    const lap = await readLap(module, file, folder);
     if (mine !== choice) {
       return;
     }
-    const read = head !== null && head.length === wanted;
+    const { head } = lap;
+    const read = head !== null;
     const saved = read ? runCore(module, head, file.size) : cannotOpen(module);
-    current = { module, head: read ? head : null, length: file.size, name, saved: saved.bytes };
+    current = { module, head, length: file.size, name, saved: saved.bytes };
+    laps = [lap];
     $('save').disabled = !read;
     $('copy').disabled = false;
+    $('compare').disabled = false;
     $('report').classList.toggle('failure', saved.ending !== 'done');
     show();
     conclude(meanings[saved.ending](saved.status));
   }
 
+  // Hands the laps to the core afresh: each one's name and leading bytes,
+  // copied in just before it is added (the input is the report's too).
+  function addLaps(module) {
+    handIn(module, new TextEncoder().encode(select.value), module._zvk_code_page_input);
+    module._zvk_compare_clear();
+    for (const { name, length, head } of laps) {
+      handIn(module, new TextEncoder().encode(name), module._zvk_name_input);
+      if (head) {
+        handIn(module, head, module._zvk_input);
+        module._zvk_compare_add(length);
+      } else {
+        module._zvk_compare_add_unread();
+      }
+    }
+  }
+
+  // The comparison against the reference, as a table of text: a column per
+  // lap headed by its name and a button that makes it the reference, a
+  // failing lap's message, then a group of rows per heading of the report.
+  // A cell that differs is in bold with a bar, and says so to a screen reader.
+  function tabulate(module) {
+    const table = JSON.parse(module.UTF8ToString(module._zvk_comparison(reference)));
+    comparison = { module, table };
+    const element = (tag, text = '', properties = {}) =>
+      Object.assign(document.createElement(tag), { textContent: text }, properties);
+    const row = (...cells) => {
+      const line = document.createElement('tr');
+      line.append(...cells);
+      return line;
+    };
+    const group = (...rows) => {
+      const body = document.createElement('tbody');
+      body.append(...rows);
+      return body;
+    };
+    const head = document.createElement('thead');
+    head.append(row(element('th', 'Line', { scope: 'col' }), ...table.laps.map((lap, i) => {
+      const name = element('span', lap.name, { id: `lap-${i}` });
+      const button = element('button', 'Reference', { type: 'button', value: i });
+      button.setAttribute('aria-pressed', i === table.reference);
+      button.setAttribute('aria-describedby', name.id);
+      const header = element('th', '', { scope: 'col' });
+      header.append(name, button);
+      return header;
+    })));
+    const groups = table.sections.map(({ heading, rows }) => {
+      const title = element('th', '', { scope: 'rowgroup', colSpan: table.laps.length + 1 });
+      title.append(element('span', heading));
+      return group(row(title), ...rows.map(({ label, cells }) => row(element('th', label, { scope: 'row' }),
+        ...cells.map(({ text, differs, note }) => {
+          const cell = element('td', text, { className: differs ? 'differs' : '' });
+          if (differs) {
+            cell.append(element('span', ` ${note}`, { className: 'unseen' }));
+          }
+          return cell;
+        }))));
+    });
+    if (table.laps.some((lap) => lap.message)) {
+      groups.unshift(group(row(element('th', 'Message', { scope: 'row' }),
+        ...table.laps.map((lap) => element('td', lap.message, { className: 'failure' })))));
+    }
+    const caption = $('comparison').caption;
+    $('comparison').replaceChildren(caption, head, ...groups);
+    $('notice').textContent = table.notice;
+  }
+
+  // Several laps side by side: those given after those already shown,
+  // against the reference chosen among them.
+  async function compare(files, folders = [], before = [], kept = -1) {
+    const mine = choose(`${before.length + files.length} laps`);
+    const module = await coreFor(mine);
+    const read = module && await Promise.all(files.map((file, i) => readLap(module, file, folders[i])));
+    if (!read || mine !== choice) {
+      return;
+    }
+    laps = [...before, ...read];
+    reference = kept;
+    addLaps(module);
+    tabulate(module);
+    $('lap').hidden = true;
+    $('compared').hidden = false;
+    $('compare').disabled = false;
+    $('save-csv').disabled = false;
+    const { table } = comparison;
+    $('outcome').textContent = `${table.laps.length} laps side by side, against ` +
+      `${table.laps[table.reference].name}. ${table.notice}`.trim();
+    $('compared').scrollIntoView({ block: 'nearest' });
+  }
+
+  // One lap is reported; several are compared.
+  function take(files, folders = []) {
+    if (files.length > 1) {
+      compare(files, folders);
+    } else if (files.length === 1) {
+      report(files[0], folders[0]);
+    }
+  }
+
   $('choose').addEventListener('click', () => $('file').click());
   $('file').addEventListener('change', (event) => {
-    const [file] = event.target.files;
+    const files = [...event.target.files];
     event.target.value = '';
-    if (file) {
-      report(file);
+    take(files);
+  });
+  $('compare').addEventListener('click', () => $('more').click());
+  $('more').addEventListener('change', (event) => {
+    const files = [...event.target.files];
+    event.target.value = '';
+    if (files.length > 0) {
+      compare(files, [], laps, reference);
+    }
+  });
+  // Another reference: the same laps, compared again, the focus kept.
+  $('comparison').addEventListener('click', (event) => {
+    const button = event.target.closest('button');
+    if (button && comparison) {
+      reference = Number(button.value);
+      tabulate(comparison.module);
+      $('comparison').tHead.querySelectorAll('button')[reference].focus();
+    }
+  });
+  // Names read in other letters: the laps handed over again.
+  select.addEventListener('change', () => {
+    if (comparison) {
+      addLaps(comparison.module);
+      tabulate(comparison.module);
     }
   });
   select.addEventListener('change', () => {
@@ -178,8 +330,8 @@
     show();
   });
 
-  // Dropped anywhere: the first lap, as the console tool takes its first
-  // argument. The browser must not open a file dropped beside the zone.
+  // Dropped anywhere: one lap reported, or several compared. The browser
+  // must not open a file dropped beside the zone.
   const drop = $('drop');
   window.addEventListener('dragover', (event) => {
     event.preventDefault();
@@ -189,21 +341,24 @@
   window.addEventListener('drop', (event) => {
     event.preventDefault();
     drop.classList.remove('over');
-    const item = event.dataTransfer.items && event.dataTransfer.items[0];
-    const entry = item && item.webkitGetAsEntry ? item.webkitGetAsEntry() : null;
-    const [file] = event.dataTransfer.files;
-    if (file) {
-      report(file, Boolean(entry && entry.isDirectory));
-    }
+    const folders = [...(event.dataTransfer.items || [])].filter((item) => item.kind === 'file').map((item) => {
+      const entry = item.webkitGetAsEntry ? item.webkitGetAsEntry() : null;
+      return Boolean(entry && entry.isDirectory);
+    });
+    take([...event.dataTransfer.files], folders);
   });
 
-  $('save').addEventListener('click', () => {
+  function saveAs(blob, name) {
     const link = document.createElement('a');
-    link.href = URL.createObjectURL(new Blob([current.saved], { type: 'application/octet-stream' }));
-    link.download = `${current.name.replace(/\.qdp$/i, '')}.txt`;
+    link.href = URL.createObjectURL(blob);
+    link.download = name;
     link.click();
     setTimeout(() => URL.revokeObjectURL(link.href), 60000);
-  });
+  }
+  $('save').addEventListener('click', () => saveAs(new Blob([current.saved], { type: 'application/octet-stream' }),
+                                                   `${current.name.replace(/\.qdp$/i, '')}.txt`));
+  $('save-csv').addEventListener('click', () => saveAs(new Blob([comparison.table.csv], { type: 'text/csv' }),
+                                                       comparison.table.csvName));
   $('copy').addEventListener('click', async () => {
     try {
       await navigator.clipboard.writeText($('report').textContent);

@@ -59,7 +59,7 @@ std::vector<std::byte> input;
 std::string report;
 Outcome ending = Outcome::done;
 std::string lap_name;
-std::string shown_name;
+std::string name_shown;
 std::vector<ComparedLap> compared_laps;
 std::string comparison;
 std::string code_page = "windows-1252"; // as TextDecoder names it
@@ -267,10 +267,8 @@ char* zvk_name_input(std::size_t count) {
 // controls, and the characters that would reorder it, by their code
 // ("Pilot<U+202E>exe.qdp").
 const char* zvk_shown_name() {
-    StringSink out{shown_display};
-    out.write_field(std::as_bytes(std::span{lap_name}));
-    shown_name = out.text();
-    return shown_name.c_str();
+    name_shown = shown_name(lap_name, shown_display);
+    return name_shown.c_str();
 }
 
 // Adds to the comparison the lap whose name and leading bytes were handed
@@ -279,6 +277,13 @@ std::size_t zvk_compare_add(double length) {
     compared_laps.push_back(take_apart(lap_name, file_length(length),
                                        hotlap::Reader{std::span<const std::byte>{input}},
                                        shown_display));
+    return compared_laps.size();
+}
+
+// Adds to the comparison the lap whose name was handed in and whose file the
+// page could not read. Answers how many laps it holds.
+std::size_t zvk_compare_add_unread() {
+    compared_laps.push_back(unread_lap(lap_name, shown_display));
     return compared_laps.size();
 }
 

@@ -12,7 +12,8 @@
 //     `modules`; answers a session:
 //   session.open(url)              loads a page
 //   session.run(fn, ...args)       runs fn in the page, answers its (awaited) value
-//   session.choose(selector, file) gives a file to a file input, as the chooser does
+//   session.choose(selector, files) gives a file, or several (an array), to a file
+//                                  input, as the chooser does
 //   session.click(selector)        clicks as a user does
 //   session.press(key)             presses a key ('Tab') as a user does
 //   session.problems               the page's requests, errors and dialogs, as the
@@ -76,8 +77,8 @@ function puppeteerSession(browser, page, downloads, { choosesFolders, pointer })
       await page.goto(address);
     },
     run: (fn, ...args) => page.evaluate(fn, ...args),
-    async choose(selector, file) {
-      await (await page.$(selector)).uploadFile(file);
+    async choose(selector, files) {
+      await (await page.$(selector)).uploadFile(...[files].flat());
     },
     click: (selector) => page.click(selector),
     press: (key) => page.keyboard.press(key),
@@ -262,7 +263,9 @@ const webkit = {
         },
         open: (url) => driver.get(url),
         run: (fn, ...args) => driver.executeScript(fn, ...args),
-        choose: async (selector, file) => (await driver.findElement(By.css(selector))).sendKeys(file),
+        // Several files as WebDriver takes them: one per line.
+        choose: async (selector, files) => (await driver.findElement(By.css(selector)))
+          .sendKeys([files].flat().join('\n')),
         click: async (selector) => (await driver.findElement(By.css(selector))).click(),
         press: (key) => driver.actions().sendKeys(Key[key.toUpperCase()]).perform(),
         downloaded: async () => null, // the MiniBrowser asks where to save, which no one answers

@@ -57,11 +57,28 @@ function lap(name, player, patches = [], length = 4096) {
 }
 // The four wheels behind the centre (-1.0f), so that no axle is the front.
 const allAtTheRear = [0, 1, 2, 3].map((wheel) => [512 + 128 * wheel + 4, [0, 0, 0x80, 0xbf]]);
+// The example's setup but for a front spring of 110.0 N/mm and a front
+// brake of 1400 Nm, and a sixth gear (the front wheels are the last two).
+const float = (value) => [...new Uint8Array(new Float32Array([value]).buffer)];
+const fasterSetup = [[208, [6]], [232, float(0.8)], ...[2, 3].flatMap((wheel) => [
+  [512 + 128 * wheel + 32, float(110000)], [512 + 128 * wheel + 44, float(1400)]])];
 // What the console tool writes to a file for a lap (stdout), and its status.
 function consoleRun(file) {
   return spawnSync(path.join(native, 'zvk-setup-dumper'), [file],
                    { env: environment, stdio: ['ignore', 'pipe', 'inherit'] });
 }
+// Each line of a report that holds a value, as [heading, label].
+function reportLines(file) {
+  let heading = '';
+  return consoleRun(file).stdout.toString('latin1').split('\n').flatMap((line) => {
+    const rule = line.match(/^-+([^-].*?)-+$/);
+    heading = rule ? rule[1] : heading;
+    const label = !rule && heading && line.match(/^([^:\t]+?)(?::|\t| (?=\d))/);
+    return label ? [[heading, label[1]]] : [];
+  });
+}
+// The last line the console tool prints for a lap: where a failing one stopped.
+const lastLine = (file) => consoleRun(file).stdout.toString('latin1').trimEnd().split('\n').pop();
 
 // The page as an engine before 'wasm-unsafe-eval' sees it: WebAssembly refused.
 const withoutWasm = path.join(scratch, 'without-wasm.html');
@@ -135,25 +152,30 @@ function pageOf(session) {
       }
       throw new Error(`timed out waiting for ${fn}`);
     },
-    choose: (file) => session.choose('#file', file),
-    // Dropped on the window, as a file manager drops it.
-    drop: (file) => session.run((name, content) => {
+    // A lap or several (an array), given to the chooser, or to the one of
+    // "Compare with another lap…"; dropped on the window, as a file manager
+    // drops them.
+    choose: (files) => session.choose('#file', files),
+    compareWith: (files) => session.choose('#more', files),
+    drop: (files) => session.run((dropped) => {
       const transfer = new DataTransfer();
-      transfer.items.add(new File([new Uint8Array(content)], name));
+      for (const [name, content] of dropped) {
+        transfer.items.add(new File([new Uint8Array(content)], name));
+      }
       document.querySelector('#drop').dispatchEvent(
         new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
-    }, path.basename(file), [...fs.readFileSync(file)]),
-    // Chooses or drops a lap (or gives it as `how` does) and waits for its
-    // outcome on screen.
+    }, [files].flat().map((file) => [path.basename(file), [...fs.readFileSync(file)]])),
+    // Chooses or drops laps (or gives them as `how` does) and waits for
+    // their outcome on screen.
     async show(file, how = 'choose') {
       const before = await session.run(() => window.zvkTest.announced.length);
       await (typeof how === 'function' ? how(file) : page[how](file));
       await page.until((count) => window.zvkTest.announced.length > count, before);
     },
-    // Clicks Save: the name and bytes of the Blob the page made, and the
-    // file the engine saved where it saves downloads headless.
-    async save() {
-      await session.click('#save');
+    // Clicks Save (or Save comparison): the name and bytes of the Blob the
+    // page made, and the file the engine saved where it saves downloads headless.
+    async save(button = '#save') {
+      await session.click(button);
       const saved = await session.run(async () => {
         const { blob, name } = window.zvkTest.saved;
         return { name, bytes: [...new Uint8Array(await blob.arrayBuffer())] };
@@ -173,8 +195,44 @@ function pageOf(session) {
       list.dispatchEvent(new Event('change'));
       return list.value === chosen;
     }, value),
-    outcome: () => session.run(() => Object.fromEntries(['name', 'report', 'meaning', 'message']
-      .map((id) => [id, document.getElementById(id).textContent]))),
+    // What is shown of the last laps chosen: one lap's, or laps side by side.
+    outcome: () => session.run(() => ({
+      ...Object.fromEntries(['name', 'report', 'meaning', 'message'].map((id) => [id, document.getElementById(id).textContent])),
+      compared: document.getElementById('compared').hidden ? '' : document.getElementById('compared').textContent,
+    })),
+    // The comparison shown: whether it took the report's place and is a
+    // table headed in both ways; each lap's column header (its name, and
+    // whether it is the reference); each row as its group's heading, its
+    // label and its cells (a marked one with '*', and its words for a
+    // screen reader); how a marked cell and another look; the notice.
+    comparison: () => session.run(() => {
+      const table = document.querySelector('#comparison');
+      const [names, ...body] = table.rows;
+      const headed = [...names.cells].every((cell) => cell.scope === 'col') && body.every((row) => {
+        const [header, ...cells] = row.cells;
+        return ['row', 'rowgroup'].includes(header.scope) &&
+               cells.every((cell) => cell.tagName === 'TD') && header.colSpan + cells.length === names.cells.length;
+      });
+      const rows = [...table.tBodies].flatMap((group) => {
+        const heading = group.rows[0].cells[0].scope === 'rowgroup' ? group.rows[0].textContent : '';
+        return [...group.rows].slice(heading ? 1 : 0).map((row) => [heading, ...[...row.cells].map((cell) => (
+          cell.className === 'differs' ? `*${cell.textContent}` : cell.textContent))]);
+      });
+      const looks = (cell) => {
+        const { fontWeight, boxShadow } = getComputedStyle(cell);
+        return `${cell.className === 'differs' ? 'marked' : 'plain'} ${fontWeight >= 600 ? 'bold' : 'normal'} ` +
+               `${boxShadow === 'none' ? 'unbarred' : 'barred'}`;
+      };
+      return {
+        shown: !document.querySelector('#compared').hidden && document.querySelector('#lap').hidden,
+        headed,
+        columns: [...names.cells].slice(1).map((cell) => [cell.querySelector('span').textContent,
+                                                          cell.querySelector('button').getAttribute('aria-pressed')]),
+        rows,
+        looks: [...new Set([...table.querySelectorAll('td')].map(looks))].sort(),
+        notice: document.querySelector('#notice').textContent,
+      };
+    }),
     violations: () => session.run(() => window.zvkTest.violations.splice(0)),
     engineProblems: () => session.problems.splice(0),
     choosesFolders: session.choosesFolders,
@@ -311,6 +369,111 @@ scenario("a crafted lap's name is text", {}, async (page) => {
   }
 });
 
+// The example and a lap that changes its front spring and brake and adds a
+// sixth gear, compared through "Compare with another lap…": one row per
+// line of the reports, the differences marked by more than colour, the CSV,
+// another reference, other letters of names, a third lap; then one lap
+// alone shows its report again. The second lap's name is in UTF-8, with
+// markup that stays text.
+scenario('two laps side by side: what differs, the CSV, another reference', {}, async (page) => {
+  const name = 'Zo\u00eb <img src=x onerror=alert(1)>.qdp';
+  const faster = lap(name, 'Jorg Pilot', fasterSetup);
+  await page.show(sample);
+  await page.run(() => {
+    HTMLInputElement.prototype.click = function chooser() { window.zvkTest.clicked = this.id; };
+  });
+  await page.click('#compare');
+  assert.equal(await page.run(() => window.zvkTest.clicked), 'more');
+  await page.show(faster, 'compareWith');
+  const table = await page.comparison();
+  assert.deepEqual([table.shown, table.headed, table.columns, table.notice],
+                   [true, true, [['sample.qdp', 'true'], [name, 'false']], '']);
+  assert.deepEqual(table.rows.map(([heading, label]) => [heading, label]), reportLines(faster));
+  const marked = table.rows.filter((row) => row.some((cell) => cell.startsWith('*')));
+  assert.deepEqual(marked, [
+    ['Front Suspension', 'Stiffness', '120.0 N/mm', '*110.0 N/mm (\u221210.0) differs from the reference: \u221210.0'],
+    ['Brakes', 'Maximum Per Wheel', '1375 Nm', '*1275 Nm (\u2212100) differs from the reference: \u2212100'],
+    ['Brakes', 'Brake Balance (front)', '58%', '*54% (\u22124) differs from the reference: \u22124'],
+    ['Gearbox ratios', '6th', '\u2014', '*0.800 differs from the reference'],
+  ]);
+  assert.ok(table.rows.every((row) => marked.includes(row) || row[2] === row[3]));
+  assert.deepEqual(table.looks, ['marked bold barred', 'plain normal unbarred']);
+  assert.equal(await page.run(() => document.querySelectorAll('#comparison img, #comparison script').length), 0);
+
+  const csv = await page.save('#save-csv');
+  assert.equal(csv.name, 'sample-comparison.csv');
+  assert.deepEqual([...csv.bytes.subarray(0, 3)], [0xef, 0xbb, 0xbf]);
+  const records = csv.bytes.subarray(3).toString('utf8').split('\r\n');
+  assert.deepEqual([records[0], records.pop(), records.some((record) => record.includes('\n'))],
+                   [`Section,Line,sample.qdp,${name}`, '', false]);
+  assert.deepEqual(records.slice(1).map((record) => record.split(',').slice(0, 2)), reportLines(faster));
+  assert.ok(records.includes('Front Suspension,Stiffness,120.0,110.0'), records.join('\n'));
+
+  await page.click('#comparison th:nth-child(3) button');
+  const switched = await page.comparison();
+  assert.deepEqual(switched.columns, [['sample.qdp', 'false'], [name, 'true']]);
+  assert.deepEqual(switched.rows.find(([heading, label]) => heading === 'Front Suspension' && label === 'Stiffness'),
+    ['Front Suspension', 'Stiffness', '*120.0 N/mm (+10.0) differs from the reference: +10.0', '110.0 N/mm']);
+  assert.equal(await page.run(() => document.activeElement.closest('th').cellIndex), 2);
+  assert.ok(await page.select('windows-1250'));
+  assert.deepEqual(await page.comparison(), switched);
+  await page.show(sample, 'compareWith');
+  assert.deepEqual((await page.comparison()).columns.map(([, reference]) => reference), ['false', 'true', 'false']);
+
+  await page.show(sample);
+  assert.deepEqual(await page.outcome(), { name: 'sample.qdp', report: sampleReport.toString('latin1').replace(/\0/g, ''),
+                                          meaning: '', message: '', compared: '' });
+});
+
+// Names side by side follow the letters chosen, as in a report.
+scenario('laps side by side read names in the letters chosen', {}, async (page) => {
+  await page.show([sample, lap('pawel.qdp', 'Pawe\\xb3')], 'drop');
+  for (const [codePage, player] of [['windows-1250', 'Pawe\u0142'], ['windows-1252', 'Pawe\u00b3']]) {
+    assert.ok(await page.select(codePage), codePage);
+    const [, , , shown] = (await page.comparison()).rows.find(([, label]) => label === 'Player');
+    assert.equal(shown, `*${player} differs from the reference`, codePage);
+  }
+});
+
+// Laps dropped together, one of them lost before it is read: each failing
+// lap keeps its column with the console's last line, and the lap whose
+// information block was printed its rows; the reference is the first whole
+// report.
+scenario('failing laps among good ones keep their columns', {}, async (page) => {
+  const gone = lap('gone.qdp', 'Jorg Pilot');
+  const laps = [gone, lap('short.qdp', 'Jorg Pilot', [], 1023), sample, lap('axle.qdp', 'Jorg Pilot', allAtTheRear)];
+  await page.run(holdRead);
+  await page.show(laps, async () => {
+    await page.drop(laps);
+    await page.until(() => typeof window.zvkTest.release === 'function');
+    fs.rmSync(gone);
+    await page.run(() => window.zvkTest.release(true));
+  });
+  const { columns, rows } = await page.comparison();
+  assert.deepEqual(columns.map(([, reference]) => reference), ['false', 'false', 'true', 'false']);
+  assert.deepEqual(rows[0], ['', 'Message', ...laps.map((file) => (file === sample ? '' : lastLine(file)))]);
+  for (const [heading, label, ...cells] of rows.slice(1)) {
+    assert.deepEqual(cells.map((cell) => cell !== ''), [false, false, true, heading === 'File Info'], label);
+  }
+});
+
+// Eight laps chosen at once, in time; a ninth is left out, and the page
+// says so.
+scenario('eight laps side by side in time, and no more', {}, async (page) => {
+  const laps = Array.from({ length: 9 }, (_, i) => lap(`lap ${i + 1}.qdp`, 'Jorg Pilot', i % 2 ? fasterSetup : []));
+  for (const count of [8, 9]) {
+    await page.show(laps.slice(0, count));
+    const { columns, notice } = await page.comparison();
+    assert.deepEqual(columns.map(([name]) => name), laps.slice(0, 8).map((file) => path.basename(file)));
+    assert.equal(notice, count > 8 ? 'Only the first 8 of the 9 laps are compared.' : '');
+    if (count === 8) {
+      const { chosen, shown } = await page.run(() => window.zvkTest);
+      figures.push(`eight laps side by side ${(shown - chosen).toFixed(1)} ms after their choice`);
+      assert.ok(shown - chosen < 100, `${shown - chosen} ms`);
+    }
+  }
+});
+
 // A name as each code page reads it; C1 controls and bidirectional
 // controls by their code. What Copy said goes once the text has changed.
 scenario('names in the letters chosen', {}, async (page) => {
@@ -366,25 +529,31 @@ scenario('every code page of Windows to read names in', {}, async (page) => {
   }
 });
 
-// The newest choice wins, from the chooser or dropped, over an older lap
-// whose read is slow and then ends, or fails.
+// The newest choice wins, from the chooser or dropped, one lap or two
+// compared, over an older choice whose read is slow and then ends, or fails.
+const choices = { choose: 'a lap chosen', drop: 'a lap dropped', compare: 'two laps chosen' };
 for (const [first, second, ending] of [['choose', 'choose', 'ends'], ['choose', 'drop', 'fails'],
-                                       ['drop', 'choose', 'fails'], ['drop', 'drop', 'ends']]) {
-  scenario(`a lap ${second === 'drop' ? 'dropped' : 'chosen'} after one ${first === 'drop' ? 'dropped' : 'chosen'} ` +
-           `whose slow read ${ending}`, {}, async (page) => {
+                                       ['drop', 'choose', 'fails'], ['drop', 'drop', 'ends'],
+                                       ['compare', 'choose', 'ends'], ['choose', 'compare', 'fails']]) {
+  scenario(`${choices[second]} after ${choices[first]} whose slow read ${ending}`, {}, async (page) => {
     const newer = lap('newer.qdp', 'Newer Pilot');
+    const ways = { choose: page.choose, drop: page.drop, compare: (file) => page.choose([file, sample]) };
     await page.run(holdRead);
-    await page[first](sample);
+    await ways[first](sample);
     await page.until(() => typeof window.zvkTest.release === 'function');
-    await page.show(newer, second);
+    await page.show(newer, ways[second]);
     const expected = await page.outcome();
-    assert.ok(expected.report.includes('Player: Newer Pilot'), expected.report);
+    assert.ok(expected[second === 'compare' ? 'compared' : 'report'].includes('Newer Pilot'), expected.report);
     await page.run(async (fail) => {
       window.zvkTest.release(fail);
       await new Promise((resolve) => setTimeout(resolve, 100));
     }, ending === 'fails');
     assert.deepEqual(await page.outcome(), expected);
-    assert.deepEqual(await page.save(), { name: 'newer.txt', bytes: consoleRun(newer).stdout });
+    if (second === 'compare') {
+      assert.equal((await page.save('#save-csv')).name, 'newer-comparison.csv');
+    } else {
+      assert.deepEqual(await page.save(), { name: 'newer.txt', bytes: consoleRun(newer).stdout });
+    }
   });
 }
 
@@ -433,7 +602,8 @@ scenario('the laps the report refuses', {}, async (page) => {
   const report = sampleReport.toString('latin1').replace(/\0/g, '');
   for (const again of [1, 2]) {
     await page.show(sample);
-    assert.deepEqual(await page.outcome(), { name: 'sample.qdp', report, meaning: '', message: '' }, `time ${again}`);
+    assert.deepEqual(await page.outcome(), { name: 'sample.qdp', report, meaning: '', message: '', compared: '' },
+                     `time ${again}`);
     announced.push(['sample.qdp', '']);
   }
   const lines = await page.run(() => window.zvkTest.announced);
@@ -483,6 +653,8 @@ for (const [scheme, device] of [['light', 'desktop'], ['dark', 'desktop'], ['lig
     assert.deepEqual(await inaccessible(page), [], 'before a lap');
     await page.show(sample);
     assert.deepEqual(await inaccessible(page), [], 'after a lap');
+    await page.show([sample, lap('faster.qdp', 'Jorg Pilot', fasterSetup), lap('short.qdp', 'Jorg Pilot', [], 1023)]);
+    assert.deepEqual(await inaccessible(page), [], 'with laps side by side');
     await page.show(lap('short.qdp', 'Jorg Pilot', [], 1023));
     assert.deepEqual(await inaccessible(page), [], 'after a failure');
     // The focus as the keyboard moves it: an outline of the page's own, not
@@ -502,9 +674,10 @@ for (const [scheme, device] of [['light', 'desktop'], ['dark', 'desktop'], ['lig
 }
 
 // What each pointer is offered: to drop a lap only where a mouse can, and
-// on a touch screen targets of 44 by 44 px at least.
+// on a touch screen targets of 44 by 44 px at least, laps side by side too.
 for (const [device, pointer] of [['desktop', 'mouse'], ['phone', 'touch']]) {
   scenario(`what the ${pointer} of a ${device} is offered`, { device }, async (page) => {
+    await page.show([sample, sample]);
     const offered = await page.run(() => ({
       coarse: matchMedia('(pointer: coarse)').matches,
       drop: document.body.innerText.includes('Drop a lap'),
@@ -526,9 +699,12 @@ for (const [device, pointer] of [['desktop', 'mouse'], ['phone', 'touch']]) {
 
 // On a phone, at its size and on a screen 360 px wide: every character of
 // a failure's lines without scrolling sideways (a whole report keeps its
-// columns, and scrolls in its box); the report in view once chosen.
+// columns, and scrolls in its box); the report in view once chosen. Two
+// laps side by side fit; four scroll sideways in their box, their labels
+// kept in view.
 scenario('a phone shows a lap whole and in view', { device: 'phone' }, async (page) => {
   const laps = [lap('short.qdp', 'Jorg Pilot', [], 1023), lap('axle.qdp', 'Jorg Pilot', allAtTheRear), sample];
+  const faster = lap('faster.qdp', 'Jorg Pilot', fasterSetup);
   for (const [width, height] of [[390, 844], [360, 740]]) {
     const got = await page.resize(width, height);
     if (got !== width) {
@@ -541,11 +717,25 @@ scenario('a phone shows a lap whole and in view', { device: 'phone' }, async (pa
         const meaning = document.querySelector('#meaning');
         const { top } = report.getBoundingClientRect();
         const { bottom } = (meaning.textContent ? meaning : report).getBoundingClientRect();
-        return { sideways: document.documentElement.scrollWidth > innerWidth,
+        const { scrollWidth, clientWidth } = document.documentElement;
+        return { sideways: scrollWidth > clientWidth,
                  cut: failed && report.scrollWidth > report.clientWidth,
                  inView: top >= 0 && (top < innerHeight / 4 || bottom < innerHeight + 1) };
       }, file !== sample);
       assert.deepEqual(seen, { sideways: false, cut: false, inView: true }, `${path.basename(file)} at ${got} px`);
+    }
+    for (const count of [2, 4]) {
+      await page.show(Array.from({ length: count }, (_, i) => (i % 2 ? faster : sample)));
+      const seen = await page.run(() => {
+        const box = document.querySelector('#sideways');
+        box.scrollLeft = box.scrollWidth;
+        const { left, top } = box.getBoundingClientRect();
+        const { scrollWidth, clientWidth } = document.documentElement;
+        return { sideways: scrollWidth > clientWidth, scrolls: box.scrollLeft > 0,
+                 labels: document.querySelector('#comparison th[scope=row]').getBoundingClientRect().left - left,
+                 inView: top >= 0 && top < innerHeight / 2 };
+      });
+      assert.deepEqual(seen, { sideways: false, scrolls: count > 2, labels: 1, inView: true }, `${count} laps at ${got} px`);
     }
   }
 });
