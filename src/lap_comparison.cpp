@@ -117,11 +117,14 @@ ComparedCell compared_cell(const Comparison& comparison, std::size_t lap, const 
 
 // One cell of the CSV, after a comma unless it begins the row: quoted where
 // it holds a separator, and a formula's first character defused with a
-// quote, so that spreadsheets take it as text.
+// quote, so that spreadsheets take it as text. A number as printed, negative
+// ones too, starts no formula and stays a number.
 void add_csv_cell(std::string& csv, std::string_view text, bool first = false) {
     const bool quoted = text.find_first_of(",\"\r\n") != std::string_view::npos;
     const bool formula =
-        !text.empty() && std::string_view{"=+-@\t\r"}.find(text.front()) != std::string_view::npos;
+        !text.empty() &&
+        std::string_view{"=+-@\t\r"}.find(text.front()) != std::string_view::npos &&
+        !digits_of(text);
     csv.append(first ? "" : ",").append(quoted ? "\"" : "").append(formula ? "'" : "");
     for (const char c : text) {
         csv.append(c == '"' ? "\"\"" : std::string_view{&c, 1});

@@ -203,6 +203,8 @@ TEST(LapComparison, SavesAsCsvThatNoSpreadsheetRunsOrMisreads) {
     HotlapFields named = sample_hotlap();
     named.player = "=HYPERLINK(\"x\")\x1b[2J";
     named.car = "<b>Kestrel</b>, GT3";
+    named.gear_ratios[0] = -3.2F; // a number stays one; text that a formula could start is defused
+    named.gear_ratios[1] = -std::numeric_limits<float>::infinity();
     std::vector<ComparedLap> laps{lap_of("Pilot\x1b]0;x\x07\0.QDP"s, sample_hotlap()),
                                   lap_of("-2+3.qdp", named), lap_of("short.qdp", short_lap())};
     const Comparison table = compare_laps(laps);
@@ -214,6 +216,8 @@ TEST(LapComparison, SavesAsCsvThatNoSpreadsheetRunsOrMisreads) {
         "File Info,Player,Jorg Pilot,\"'=HYPERLINK(\"\"x\"\")^[[2J\",\r\n",
         "File Info,Car,Kestrel GT3,\"<b>Kestrel</b>, GT3\",\r\n",
         "Brakes,Brake Balance (front),58,58,\r\n",
+        "Gearbox ratios,1st,3.214,-3.200,\r\n",
+        "Gearbox ratios,2nd,2.105,'-inf,\r\n",
         "Gearbox ratios,Final drive,4.125,4.125,\r\n",
     };
     for (const auto& line : lines) {
