@@ -10,8 +10,9 @@
   const codePageOfLanguage = {
     th: 874, ja: 932, zh: 936, ko: 949,
     pl: 1250, cs: 1250, sk: 1250, hu: 1250, sl: 1250, hr: 1250, ro: 1250, sq: 1250, bs: 1250,
-    ru: 1251, uk: 1251, be: 1251, bg: 1251, mk: 1251, sr: 1251, kk: 1251, ky: 1251, tt: 1251,
-    mn: 1251, el: 1253, tr: 1254, az: 1254, he: 1255, yi: 1255, ar: 1256, fa: 1256, ur: 1256,
+    tk: 1250, ru: 1251, uk: 1251, be: 1251, bg: 1251, mk: 1251, sr: 1251, kk: 1251, ky: 1251,
+    tt: 1251, mn: 1251, tg: 1251, ba: 1251, sah: 1251, el: 1253, tr: 1254, az: 1254, uz: 1254,
+    he: 1255, yi: 1255, ar: 1256, fa: 1256, prs: 1256, ur: 1256, ug: 1256, ckb: 1256, sd: 1256,
     et: 1257, lv: 1257, lt: 1257, vi: 1258,
   };
   // Every ANSI code page of Windows, by the name of the browser's decoder
@@ -28,8 +29,13 @@
     const language = ((navigator.languages && navigator.languages[0]) || navigator.language || '')
       .toLowerCase();
     const [primary, ...subtags] = language.split('-');
+    // A language written in either script: Serbian in Latin letters,
+    // Azerbaijani, Bosnian and Uzbek in Cyrillic ones.
     if (primary === 'sr' && subtags.includes('latn')) {
       return 1250;
+    }
+    if (subtags.includes('cyrl')) {
+      return 1251;
     }
     // Chinese in traditional characters: Taiwan, Hong Kong, Macao.
     if (primary === 'zh' && !subtags.includes('hans') &&
