@@ -59,10 +59,15 @@ std::string combined(std::string_view a, std::string_view b, int sign) {
     return result;
 }
 
+// Whether a row stands on the line of `like`: its label under its heading.
+auto on_line_of(const ReportRow& like) {
+    return [&like](const ReportRow& row) {
+        return row.section == like.section && row.label == like.label;
+    };
+}
+
 const ReportRow* find_row(const ComparedLap& lap, const ReportRow& like) {
-    const auto row = std::find_if(lap.rows.begin(), lap.rows.end(), [&](const ReportRow& r) {
-        return r.section == like.section && r.label == like.label;
-    });
+    const auto row = std::find_if(lap.rows.begin(), lap.rows.end(), on_line_of(like));
     return row == lap.rows.end() ? nullptr : &*row;
 }
 
@@ -74,9 +79,7 @@ std::vector<ReportRow> all_rows(std::span<const ComparedLap> laps) {
     for (const auto& lap : laps) {
         auto next = rows.begin();
         for (const auto& row : lap.rows) {
-            const auto found = std::find_if(rows.begin(), rows.end(), [&](const ReportRow& r) {
-                return r.section == row.section && r.label == row.label;
-            });
+            const auto found = std::find_if(rows.begin(), rows.end(), on_line_of(row));
             next = found != rows.end() ? found + 1 : rows.insert(next, row) + 1;
         }
     }
